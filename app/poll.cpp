@@ -1,0 +1,7 @@
+#include "mainwindow.h"
+
+#include "uimainwindow.h"
+
+void MainWindow::timerCallback()
+{
+}
