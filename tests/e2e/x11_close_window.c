@@ -1,0 +1,111 @@
+/*
+ * Closes a program's window the way a window manager does: waits until the
+ * process with the given pid maps a top-level window, then sends that window a
+ * WM_DELETE_WINDOW client message.
+ *
+ *   x11_close_window PID [TIMEOUT_SECONDS]
+ *
+ * Exits 0 once the message is sent, 1 when no window appeared in time, 2 on bad
+ * arguments or when the X display cannot be opened.
+ */
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+#include <errno.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <time.h>
+
+static Atom net_wm_pid;
+
+static int window_pid(Display *display, Window window, unsigned long *pid)
+{
+    Atom type;
+    int format;
+    unsigned long count, remaining;
+    unsigned char *data = NULL;
+    int found = 0;
+    if (XGetWindowProperty(display, window, net_wm_pid, 0, 1, False, XA_CARDINAL, &type, &format,
+                           &count, &remaining, &data) == Success
+        && data && type == XA_CARDINAL && format == 32 && count == 1) {
+        *pid = *(unsigned long *)data;
+        found = 1;
+    }
+    if (data)
+        XFree(data);
+    return found;
+}
+
+static Window find_window(Display *display, unsigned long pid)
+{
+    Window root_return, parent, *children = NULL, result = None;
+    unsigned int count = 0;
+    if (!XQueryTree(display, DefaultRootWindow(display), &root_return, &parent, &children, &count))
+        return None;
+    for (unsigned int i = 0; i < count && result == None; ++i) {
+        XWindowAttributes attributes;
+        unsigned long owner;
+        if (XGetWindowAttributes(display, children[i], &attributes)
+            && attributes.map_state == IsViewable && window_pid(display, children[i], &owner)
+            && owner == pid)
+            result = children[i];
+    }
+    if (children)
+        XFree(children);
+    return result;
+}
+
+int main(int argc, char **argv)
+{
+    if (argc < 2 || argc > 3) {
+        fprintf(stderr, "usage: %s PID [TIMEOUT_SECONDS]\n", argv[0]);
+        return 2;
+    }
+    char *end = NULL;
+    errno = 0;
+    const unsigned long pid = strtoul(argv[1], &end, 10);
+    if (errno || !end || *end || pid == 0) {
+        fprintf(stderr, "%s: '%s' is not a process id\n", argv[0], argv[1]);
+        return 2;
+    }
+    long timeout = 20;
+    if (argc == 3) {
+        timeout = strtol(argv[2], &end, 10);
+        if (!end || *end || timeout <= 0) {
+            fprintf(stderr, "%s: '%s' is not a number of seconds\n", argv[0], argv[2]);
+            return 2;
+        }
+    }
+
+    Display *display = XOpenDisplay(NULL);
+    if (!display) {
+        fprintf(stderr, "%s: cannot open the X display\n", argv[0]);
+        return 2;
+    }
+    net_wm_pid = XInternAtom(display, "_NET_WM_PID", False);
+
+    const struct timespec pause = {0, 50 * 1000 * 1000};
+    Window window = None;
+    for (long waited_ms = 0; window == None && waited_ms < timeout * 1000; waited_ms += 50) {
+        window = find_window(display, pid);
+        if (window == None)
+            nanosleep(&pause, NULL);
+    }
+    if (window == None) {
+        fprintf(stderr, "%s: process %lu showed no window within %ld s\n", argv[0], pid, timeout);
+        XCloseDisplay(display);
+        return 1;
+    }
+
+    XEvent event = {0};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = (long)XInternAtom(display, "WM_DELETE_WINDOW", False);
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display, window, False, NoEventMask, &event);
+    XSync(display, False);
+    XCloseDisplay(display);
+    return 0;
+}

@@ -1,0 +1,85 @@
+#pragma once
+
+// A recording fake of the board-control library, linked into the tests in place
+// of the real one. It logs every call in order with its arguments, writes the
+// readings a test scripts (or nothing at all), and can run a hook inside a call.
+
+#include "boardcontrol_api.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+
+namespace FakeBoard {
+
+enum class Function {
+    Init,
+    Deinit,
+    GetVersionInfo,
+    GetInputVoltage,
+    GetCanbusPowerstate,
+    GetPgoodStates,
+    GetLcdVoltage,
+    GetPcieVoltage,
+    GetDisplayCurrent,
+    GetCpuCurrent,
+    GetGpsFaultState,
+    GetThermalTripState,
+    EnablePwrGps,
+    EnablePwrRadio,
+    EnableCua,
+    EnableModem,
+    ResetModem,
+    ResetCanbusPowerstateError,
+};
+
+QString name(Function function);
+
+// One call as the library saw it. handle is 0 for bctrl_init; argument is the
+// second argument of the two-argument and three-argument calls, else 0.
+struct Call
+{
+    Function function;
+    bctrl_handle handle;
+    qint64 argument;
+    bool hasArgument;
+
+    // "bctrl_enable_pwr_gps(1)": the name and the argument, without the handle.
+    QString toString() const;
+};
+
+// What each reading call writes; an empty optional writes nothing.
+struct Readings
+{
+    std::optional<bctrl_version_info> version;
+    std::optional<bctrl_input_voltage> inputVoltage;
+    std::optional<quint32> canbusPowerstate;
+    std::optional<quint32> pgoodStates;
+    std::optional<quint16> lcdVoltage;
+    std::optional<quint16> pcieVoltage;
+    std::optional<quint16> displayCurrent;
+    std::optional<quint16> cpuCurrent;
+    std::optional<quint8> gpsFaultState;
+    std::optional<quint8> thermalTripState;
+};
+
+// Forgets the calls, writes nothing from now on, returns handle from bctrl_init.
+void reset(bctrl_handle handle = 0x1234abcdu);
+
+const QList<Call> &calls();
+// The calls so far as toString() writes them.
+QStringList trace();
+void clearCalls();
+Readings &readings();
+bctrl_handle initHandle();
+
+// Runs inside every call, after it has been recorded and before it returns.
+void setHook(std::function<void(const Call &)> hook);
+// Every call blocks this long, as a slow bus would.
+void setLatency(std::chrono::milliseconds latency);
+
+} // namespace FakeBoard

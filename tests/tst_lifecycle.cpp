@@ -1,0 +1,174 @@
+#include "fakeboard.h"
+#include "mainwindow.h"
+
+#include <QApplication>
+#include <QMetaMethod>
+#include <QPointer>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+using FakeBoard::Function;
+
+class TestLifecycle : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { FakeBoard::reset(); }
+
+    void constructionOpensTheBoardOnly_data();
+    void constructionOpensTheBoardOnly();
+    void destructionClosesTheBoardLast();
+    void pollTimerRunsEvery100ms();
+    void slotTable_data();
+    void slotTable();
+    void metaObjectShape();
+};
+
+void TestLifecycle::constructionOpensTheBoardOnly_data()
+{
+    QTest::addColumn<quint32>("handle");
+    QTest::newRow("ordinary") << 0x1234abcdu;
+    QTest::newRow("zero") << 0u;
+    QTest::newRow("all bits set") << 0xffffffffu;
+}
+
+void TestLifecycle::constructionOpensTheBoardOnly()
+{
+    QFETCH(quint32, handle);
+    FakeBoard::reset(handle);
+
+    // The window is still being built when bctrl_init runs: its widget tree
+    // must be complete by then.
+    QStringList widgetsAtInit;
+    FakeBoard::setHook([&](const FakeBoard::Call &call) {
+        if (call.function != Function::Init)
+            return;
+        for (const QWidget *widget : QApplication::allWidgets())
+            widgetsAtInit.append(widget->objectName());
+    });
+    {
+        MainWindow window;
+        FakeBoard::setHook(nullptr);
+        QCOMPARE(FakeBoard::trace(), QStringList{QStringLiteral("bctrl_init()")});
+        for (const char *name : {"tableWidgetVoltage", "tableWidgetMisc", "lcdNumber", "checkBoxGPS_PWR", "statusBar"})
+            QVERIFY2(widgetsAtInit.contains(QLatin1String(name)), name);
+
+        for (int tick = 0; tick < 11; ++tick)
+            window.timerCallback();
+    }
+    // Whatever bctrl_init returned is what every later call gets.
+    const QList<FakeBoard::Call> calls = FakeBoard::calls();
+    QCOMPARE(calls.constLast().function, Function::Deinit);
+    for (const FakeBoard::Call &call : calls.mid(1))
+        QCOMPARE(call.handle, handle);
+}
+
+void TestLifecycle::destructionClosesTheBoardLast()
+{
+    auto window = std::make_unique<MainWindow>();
+    QPointer<QTimer> timer = window->findChild<QTimer *>(QString(), Qt::FindDirectChildrenOnly);
+    QPointer<QTableWidget> table = window->findChild<QTableWidget *>(QStringLiteral("tableWidgetVoltage"));
+    QVERIFY(timer);
+
+    bool timerStoppedAtDeinit = false;
+    bool widgetsAliveAtDeinit = false;
+    FakeBoard::setHook([&](const FakeBoard::Call &call) {
+        if (call.function == Function::Deinit) {
+            timerStoppedAtDeinit = timer && !timer->isActive();
+            widgetsAliveAtDeinit = !table.isNull();
+        }
+    });
+    window.reset();
+    FakeBoard::setHook(nullptr);
+
+    const QList<FakeBoard::Call> calls = FakeBoard::calls();
+    int deinits = 0;
+    for (const FakeBoard::Call &call : calls)
+        deinits += call.function == Function::Deinit;
+    QCOMPARE(deinits, 1);
+    QCOMPARE(calls.constLast().function, Function::Deinit);
+    QCOMPARE(calls.constLast().handle, FakeBoard::initHandle());
+    QVERIFY(timerStoppedAtDeinit);
+    QVERIFY(widgetsAliveAtDeinit);
+    QVERIFY(timer.isNull());
+
+    // Nothing the event loop still holds may reach the closed board.
+    const int before = FakeBoard::calls().size();
+    QCoreApplication::processEvents();
+    QCOMPARE(FakeBoard::calls().size(), before);
+}
+
+void TestLifecycle::pollTimerRunsEvery100ms()
+{
+    MainWindow window;
+    const QList<QTimer *> timers = window.findChildren<QTimer *>(QString(), Qt::FindDirectChildrenOnly);
+    QCOMPARE(timers.size(), 1);
+    QTimer *timer = timers.first();
+    QVERIFY(timer->isActive());
+    QCOMPARE(timer->interval(), 100);
+    QVERIFY(!timer->isSingleShot());
+
+    QSignalSpy ticks(timer, &QTimer::timeout);
+    QVERIFY(ticks.wait(1000));
+}
+
+void TestLifecycle::slotTable_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QByteArray>("signature");
+    QTest::addColumn<int>("access");
+    QTest::addColumn<QByteArray>("parameterName");
+
+    const int pub = QMetaMethod::Public;
+    const int priv = QMetaMethod::Private;
+    const QByteArray checked("checked");
+    QTest::newRow("0") << 0 << QByteArray("timerCallback()") << pub << QByteArray();
+    QTest::newRow("1") << 1 << QByteArray("on_checkBoxGPS_PWR_toggled(bool)") << priv << checked;
+    QTest::newRow("2") << 2 << QByteArray("on_pushButtonGPS_clicked()") << priv << QByteArray();
+    QTest::newRow("3") << 3 << QByteArray("on_checkBoxRadio_PWR_toggled(bool)") << priv << checked;
+    QTest::newRow("4") << 4 << QByteArray("on_pushButtonRadio_clicked()") << priv << QByteArray();
+    QTest::newRow("5") << 5 << QByteArray("on_checkBoxCUA_toggled(bool)") << priv << checked;
+    QTest::newRow("6") << 6 << QByteArray("on_pushButtonCUA_clicked()") << priv << QByteArray();
+    QTest::newRow("7") << 7 << QByteArray("on_pushButton_clicked()") << priv << QByteArray();
+    QTest::newRow("8") << 8 << QByteArray("on_pushButtonPower_released()") << priv << QByteArray();
+    QTest::newRow("9") << 9 << QByteArray("on_checkBoxModem_toggled(bool)") << priv << checked;
+    QTest::newRow("10") << 10 << QByteArray("on_pushButtonModem_clicked()") << priv << QByteArray();
+    QTest::newRow("11") << 11 << QByteArray("on_pushButtonPower_clicked()") << priv << QByteArray();
+}
+
+void TestLifecycle::slotTable()
+{
+    QFETCH(int, index);
+    QFETCH(QByteArray, signature);
+    QFETCH(int, access);
+    QFETCH(QByteArray, parameterName);
+
+    const QMetaObject &meta = MainWindow::staticMetaObject;
+    const QMetaMethod method = meta.method(meta.methodOffset() + index);
+    QCOMPARE(method.methodSignature(), signature);
+    QCOMPARE(int(method.methodType()), int(QMetaMethod::Slot));
+    QCOMPARE(int(method.access()), access);
+    QCOMPARE(method.returnType(), int(QMetaType::Void));
+    const QList<QByteArray> names = method.parameterNames();
+    QCOMPARE(names.value(0), parameterName);
+}
+
+void TestLifecycle::metaObjectShape()
+{
+    const QMetaObject &meta = MainWindow::staticMetaObject;
+    QCOMPARE(meta.className(), "MainWindow");
+    QCOMPARE(meta.superClass(), &QMainWindow::staticMetaObject);
+    QCOMPARE(meta.methodCount() - meta.methodOffset(), 12);
+    QCOMPARE(meta.propertyCount() - meta.propertyOffset(), 0);
+    QCOMPARE(meta.enumeratorCount() - meta.enumeratorOffset(), 0);
+    QCOMPARE(meta.classInfoCount() - meta.classInfoOffset(), 0);
+    QCOMPARE(meta.constructorCount(), 0);
+}
+
+QTEST_MAIN(TestLifecycle)
+#include "tst_lifecycle.moc"
