@@ -1,6 +1,7 @@
 #include "uimainwindow.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -14,6 +15,8 @@
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QToolBar>
+
+#include <initializer_list>
 
 namespace {
 
@@ -79,6 +82,38 @@ QTableWidget *newTable(QWidget *parent, const char *name, int columns, int rows,
     table->setObjectName(QString::fromLatin1(name));
     table->horizontalHeader()->setDefaultSectionSize(columnWidth);
     return table;
+}
+
+QString translated(const char *text)
+{
+    return QCoreApplication::translate("MainWindow", text, nullptr);
+}
+
+// Header texts first, then the cell texts row by row. The last row's header
+// keeps no text, so it shows neither a label nor Qt's row number.
+void setTableTexts(QTableWidget *table, std::initializer_list<const char *> columnHeaders,
+                   std::initializer_list<const char *> rowHeaders,
+                   std::initializer_list<std::initializer_list<const char *>> cells)
+{
+    int column = 0;
+    for (const char *text : columnHeaders)
+        table->horizontalHeaderItem(column++)->setText(translated(text));
+    int row = 0;
+    for (const char *text : rowHeaders)
+        table->verticalHeaderItem(row++)->setText(translated(text));
+
+    // With sorting on, each write could move its row and the next text would
+    // land in the wrong one.
+    const bool sorting = table->isSortingEnabled();
+    table->setSortingEnabled(false);
+    row = 0;
+    for (const auto &rowTexts : cells) {
+        column = 0;
+        for (const char *text : rowTexts)
+            table->item(row, column++)->setText(translated(text));
+        ++row;
+    }
+    table->setSortingEnabled(sorting);
 }
 
 } // namespace
@@ -181,5 +216,30 @@ void UiMainWindow::setupUi(QMainWindow *window)
 
 void UiMainWindow::retranslateUi(QMainWindow *window)
 {
-    Q_UNUSED(window)
+    window->setWindowTitle(translated("Ardelin Orvane9 power monitor"));
+
+    // Limit columns are for the operator's eye only: nothing compares readings with them.
+    setTableTexts(tableWidgetVoltage, {"Value", "min", "max"}, {"Vin", "VCAN", "Vlcd", "Vpcie"},
+                  {{"0", "9", "36"}, {"0", "22", "24"}, {"0", "530", "560"}, {"0", "570", "600"}});
+    setTableTexts(tableWidgetCurrent, {"Value", "min", "max"}, {"Iin", "ICAN", "Idisplay", "Icpu"},
+                  {{"0", "undef", "1.2"}, {"0", "undef", "0.2"}, {"0", "undef", "140"}, {"0", "undef", "undef"}});
+
+    groupBox_2->setTitle(translated("CUA"));
+    groupBox_4->setTitle(translated("Pwr state error"));
+    pushButtonPower->setText(translated("Reset "));
+    checkBoxCUA->setText(translated("CUA 5V"));
+    pushButtonCUA->setText(translated("ENABLE"));
+    groupBox->setTitle(translated("Modem"));
+    pushButtonModem->setText(translated("Reset"));
+    checkBoxModem->setText(translated("Enabled"));
+    pushButton->setText(translated("ENABLE"));
+    labelVersionInfo->setText(translated("TextLabel"));
+    groupBox_3->setTitle(translated("GPS and Radio"));
+    checkBoxRadio_PWR->setText(translated("RADIO PWR"));
+    pushButtonRadio->setText(translated("ENABLE"));
+    checkBoxGPS_PWR->setText(translated("GPS PWR"));
+    pushButtonGPS->setText(translated("ENABLE"));
+
+    setTableTexts(tableWidgetMisc, {"Value", "Accept"}, {"PGOOD", "CPOWERR", "TTRIP", "PORT RD", "GPS FAULT"},
+                  {{"0", "1"}, {"0", "0"}, {"0", "0"}, {"0", "undef"}, {"0", "0"}});
 }
