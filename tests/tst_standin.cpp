@@ -1,0 +1,324 @@
+#include "boardcontrol_api.h"
+#include "standin_results.h"
+
+#include <QTest>
+
+#include <cstring>
+#include <iterator>
+
+// The stand-in board library through its C interface, as the monitor and any
+// other caller see it.
+
+namespace {
+
+constexpr double VinScale = 66.7 / 1024.0;
+constexpr double VcanScale = 37.99 / 1024.0;
+constexpr double CurrentScale = 0.0188;
+
+// Every reading and command, callable with any handle, output pointer and argument.
+struct Entry
+{
+    const char *name;
+    size_t outputSize; // 0: the call writes nothing
+    bool takesArgument;
+    bctrl_result (*call)(bctrl_handle, void *, int32_t);
+};
+
+const Entry entries[] = {
+    {"bctrl_get_version_info", sizeof(bctrl_version_info), false,
+     [](bctrl_handle h, void *o, int32_t) { return bctrl_get_version_info(h, static_cast<bctrl_version_info *>(o)); }},
+    {"bctrl_get_input_voltage", sizeof(bctrl_input_voltage), true,
+     [](bctrl_handle h, void *o, int32_t a) {
+         return bctrl_get_input_voltage(h, a, static_cast<bctrl_input_voltage *>(o));
+     }},
+    {"bctrl_get_canbus_powerstate", 4, false,
+     [](bctrl_handle h, void *o, int32_t) { return bctrl_get_canbus_powerstate(h, static_cast<uint32_t *>(o)); }},
+    {"bctrl_get_pgood_states", 4, false,
+     [](bctrl_handle h, void *o, int32_t) { return bctrl_get_pgood_states(h, static_cast<uint32_t *>(o)); }},
+    {"bctrl_get_lcd_voltage", 2, true,
+     [](bctrl_handle h, void *o, int32_t a) { return bctrl_get_lcd_voltage(h, a, static_cast<uint16_t *>(o)); }},
+    {"bctrl_get_pcie_voltage", 2, true,
+     [](bctrl_handle h, void *o, int32_t a) { return bctrl_get_pcie_voltage(h, a, static_cast<uint16_t *>(o)); }},
+    {"bctrl_get_display_current", 2, true,
+     [](bctrl_handle h, void *o, int32_t a) { return bctrl_get_display_current(h, a, static_cast<uint16_t *>(o)); }},
+    {"bctrl_get_cpu_current", 2, true,
+     [](bctrl_handle h, void *o, int32_t a) { return bctrl_get_cpu_current(h, a, static_cast<uint16_t *>(o)); }},
+    {"bctrl_get_gps_fault_state", 1, false,
+     [](bctrl_handle h, void *o, int32_t) { return bctrl_get_gps_fault_state(h, static_cast<uint8_t *>(o)); }},
+    {"bctrl_get_thermal_trip_state", 1, false,
+     [](bctrl_handle h, void *o, int32_t) { return bctrl_get_thermal_trip_state(h, static_cast<uint8_t *>(o)); }},
+    {"bctrl_enable_pwr_gps", 0, true, [](bctrl_handle h, void *, int32_t a) { return bctrl_enable_pwr_gps(h, a); }},
+    {"bctrl_enable_pwr_radio", 0, true, [](bctrl_handle h, void *, int32_t a) { return bctrl_enable_pwr_radio(h, a); }},
+    {"bctrl_enable_CUA", 0, true, [](bctrl_handle h, void *, int32_t a) { return bctrl_enable_CUA(h, a); }},
+    {"bctrl_enable_modem", 0, true, [](bctrl_handle h, void *, int32_t a) { return bctrl_enable_modem(h, a); }},
+    {"bctrl_reset_modem", 0, false, [](bctrl_handle h, void *, int32_t) { return bctrl_reset_modem(h); }},
+    {"bctrl_reset_canbus_powerstate_error", 0, false,
+     [](bctrl_handle h, void *, int32_t) { return bctrl_reset_canbus_powerstate_error(h); }},
+};
+
+int indexOf(const char *name)
+{
+    for (int i = 0; i < int(std::size(entries)); ++i) {
+        if (std::strcmp(entries[i].name, name) == 0)
+            return i;
+    }
+    qFatal("no entry %s", name);
+}
+
+bctrl_input_voltage input(bctrl_handle handle)
+{
+    bctrl_input_voltage v = {};
+    bctrl_get_input_voltage(handle, 0, &v);
+    return v;
+}
+
+// One poll cycle's worth of readings, flattened.
+QList<quint32> readAll(bctrl_handle handle)
+{
+    bctrl_version_info version = {};
+    bctrl_get_version_info(handle, &version);
+    const bctrl_input_voltage v = input(handle);
+    uint32_t canbus = 0, pgood = 0;
+    uint16_t lcd = 0, pcie = 0, display = 0, cpu = 0;
+    uint8_t gps = 0, ttrip = 0;
+    bctrl_get_canbus_powerstate(handle, &canbus);
+    bctrl_get_pgood_states(handle, &pgood);
+    bctrl_get_lcd_voltage(handle, 0, &lcd);
+    bctrl_get_pcie_voltage(handle, 0, &pcie);
+    bctrl_get_display_current(handle, 0, &display);
+    bctrl_get_cpu_current(handle, 0, &cpu);
+    bctrl_get_gps_fault_state(handle, &gps);
+    bctrl_get_thermal_trip_state(handle, &ttrip);
+    return {version.device_type, version.protocol_version, version.firmware_version, version.hardware_version,
+            v.vin_raw, v.iin_raw, v.vcan_raw, v.ican_raw, canbus, pgood, lcd, pcie, display, cpu, gps, ttrip};
+}
+
+} // namespace
+
+class TestStandin : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { handle = bctrl_init(); }
+    void cleanup() { bctrl_deinit(handle); }
+
+    void versionRecord();
+    void readingsStayInsideTheirLimits();
+    void supplyDrawsInputCurrent_data();
+    void supplyDrawsInputCurrent();
+    void modemResetDropsItsDrawForAMoment_data();
+    void modemResetDropsItsDrawForAMoment();
+    void powerStateErrorLatchedUntilCleared();
+    void sameCallsGiveSameReadings();
+    void openCloseRepeats();
+    void badCallsWriteNothing_data();
+    void badCallsWriteNothing();
+
+private:
+    bctrl_handle handle = 0;
+};
+
+void TestStandin::versionRecord()
+{
+    bctrl_version_info version;
+    std::memset(&version, 0xa5, sizeof version);
+    QCOMPARE(bctrl_get_version_info(handle, &version), STANDIN_OK);
+    QCOMPARE(version.device_type, 9);
+    QCOMPARE(version.protocol_version, 0x0105);
+    QCOMPARE(version.firmware_version, 0x020a);
+    QCOMPARE(version.hardware_version, 0x0100);
+}
+
+void TestStandin::readingsStayInsideTheirLimits()
+{
+    // The limit columns the monitor shows next to each reading.
+    QSet<quint16> vinSeen;
+    for (int cycle = 0; cycle < 3600; ++cycle) { // an hour of polling
+        const QList<quint32> r = readAll(handle);
+        const double vin = r[4] * VinScale, iin = r[5] * CurrentScale;
+        const double vcan = r[6] * VcanScale, ican = r[7] * CurrentScale;
+        QVERIFY2(vin >= 9 && vin <= 36, qPrintable(QString::number(vin)));
+        QVERIFY2(vcan >= 22 && vcan <= 24, qPrintable(QString::number(vcan)));
+        QVERIFY2(iin > 0.4 && iin <= 1.2, qPrintable(QString::number(iin)));
+        QVERIFY2(ican > 0 && ican <= 0.2, qPrintable(QString::number(ican)));
+        QVERIFY(r[10] >= 530 && r[10] <= 560);
+        QVERIFY(r[11] >= 570 && r[11] <= 600);
+        QVERIFY(r[12] > 0 && r[12] <= 140);
+        QVERIFY(r[13] > 0);
+        QCOMPARE(r[9], 1u);  // power good
+        QCOMPARE(r[14], 0u); // no GPS fault
+        QCOMPARE(r[15], 0u); // no thermal trip
+        vinSeen.insert(quint16(r[4]));
+    }
+    // It lives, but does not flicker wildly: within a few counts of 24 V.
+    QVERIFY(vinSeen.size() > 1);
+    for (quint16 vin : vinSeen)
+        QVERIFY(qAbs(int(vin) - 368) <= 2);
+}
+
+void TestStandin::supplyDrawsInputCurrent_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<int>("draw"); // raw counts of 0.0188 A
+    QTest::newRow("GPS") << indexOf("bctrl_enable_pwr_gps") << 2;
+    QTest::newRow("radio") << indexOf("bctrl_enable_pwr_radio") << 4;
+    QTest::newRow("CUA 5 V") << indexOf("bctrl_enable_CUA") << 3;
+    QTest::newRow("modem") << indexOf("bctrl_enable_modem") << 3;
+}
+
+void TestStandin::supplyDrawsInputCurrent()
+{
+    QFETCH(int, index);
+    QFETCH(int, draw);
+    const Entry &enable = entries[index];
+    constexpr int AllOn = 32; // about 0.6 A
+
+    // The walk stays within one count of the board's draw.
+    for (int i = 0; i < 20; ++i)
+        QVERIFY(qAbs(input(handle).iin_raw - AllOn) <= 1);
+    QCOMPARE(enable.call(handle, nullptr, 0), STANDIN_OK);
+    for (int i = 0; i < 20; ++i)
+        QVERIFY(qAbs(input(handle).iin_raw - (AllOn - draw)) <= 1);
+    QCOMPARE(enable.call(handle, nullptr, 1), STANDIN_OK);
+    for (int i = 0; i < 20; ++i)
+        QVERIFY(qAbs(input(handle).iin_raw - AllOn) <= 1);
+}
+
+void TestStandin::modemResetDropsItsDrawForAMoment_data()
+{
+    QTest::addColumn<bool>("modemOn");
+    QTest::newRow("modem on") << true;
+    QTest::newRow("modem off") << false;
+}
+
+void TestStandin::modemResetDropsItsDrawForAMoment()
+{
+    QFETCH(bool, modemOn);
+    bctrl_enable_modem(handle, modemOn ? 1 : 0);
+    const int normal = modemOn ? 32 : 29;
+
+    QCOMPARE(bctrl_reset_modem(handle), STANDIN_OK);
+    // While the modem restarts it draws nothing, for three readings.
+    for (int i = 0; i < 3; ++i)
+        QVERIFY(qAbs(input(handle).iin_raw - 29) <= 1);
+    for (int i = 0; i < 10; ++i)
+        QVERIFY(qAbs(input(handle).iin_raw - normal) <= 1);
+}
+
+void TestStandin::powerStateErrorLatchedUntilCleared()
+{
+    uint32_t state = 0;
+    for (int i = 0; i < 3; ++i) {
+        QCOMPARE(bctrl_get_canbus_powerstate(handle, &state), STANDIN_OK);
+        QVERIFY(state != 0);
+    }
+    QCOMPARE(bctrl_reset_canbus_powerstate_error(handle), STANDIN_OK);
+    QCOMPARE(bctrl_get_canbus_powerstate(handle, &state), STANDIN_OK);
+    QCOMPARE(state, 0u);
+
+    // Opening the board again is a cold start: the error is latched again.
+    bctrl_deinit(handle);
+    handle = bctrl_init();
+    QCOMPARE(bctrl_get_canbus_powerstate(handle, &state), STANDIN_OK);
+    QVERIFY(state != 0);
+}
+
+void TestStandin::sameCallsGiveSameReadings()
+{
+    auto session = [this] {
+        QList<quint32> readings;
+        for (int cycle = 0; cycle < 100; ++cycle) {
+            if (cycle == 30)
+                bctrl_enable_pwr_radio(handle, 0);
+            if (cycle == 60)
+                bctrl_reset_modem(handle);
+            readings += readAll(handle);
+        }
+        return readings;
+    };
+    const QList<quint32> first = session();
+    bctrl_deinit(handle);
+    handle = bctrl_init();
+    QCOMPARE(session(), first);
+}
+
+void TestStandin::openCloseRepeats()
+{
+    // init on an open board hands out the same handle.
+    QCOMPARE(bctrl_init(), handle);
+
+    QList<bctrl_handle> handles = {handle};
+    for (int i = 0; i < 3; ++i) {
+        QCOMPARE(bctrl_deinit(handle), STANDIN_OK);
+        QCOMPARE(bctrl_deinit(handle), STANDIN_ERROR_HANDLE); // already closed
+        handle = bctrl_init();
+        QVERIFY(handle != 0);
+        QVERIFY(!handles.contains(handle));
+        handles.append(handle);
+        QCOMPARE(readAll(handle).size(), 16);
+    }
+    // A handle of an earlier session is refused.
+    uint32_t word = 0xdeadbeef;
+    QCOMPARE(bctrl_get_pgood_states(handles.first(), &word), STANDIN_ERROR_HANDLE);
+    QCOMPARE(word, 0xdeadbeefu);
+}
+
+void TestStandin::badCallsWriteNothing_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<int>("result");
+    for (int i = 0; i < int(std::size(entries)); ++i) {
+        const Entry &e = entries[i];
+        QTest::addRow("%s, foreign handle", e.name) << i << "foreign handle" << int(STANDIN_ERROR_HANDLE);
+        QTest::addRow("%s, handle 0", e.name) << i << "handle 0" << int(STANDIN_ERROR_HANDLE);
+        QTest::addRow("%s, closed board", e.name) << i << "closed board" << int(STANDIN_ERROR_HANDLE);
+        if (e.outputSize)
+            QTest::addRow("%s, null pointer", e.name) << i << "null pointer" << int(STANDIN_ERROR_ARGUMENT);
+        if (e.takesArgument) {
+            QTest::addRow("%s, argument 2", e.name) << i << "argument 2" << int(STANDIN_ERROR_ARGUMENT);
+            QTest::addRow("%s, argument -1", e.name) << i << "argument -1" << int(STANDIN_ERROR_ARGUMENT);
+        }
+    }
+}
+
+void TestStandin::badCallsWriteNothing()
+{
+    QFETCH(int, index);
+    QFETCH(QString, fault);
+    QFETCH(int, result);
+    const Entry &entry = entries[index];
+
+    bctrl_handle target = handle;
+    int32_t argument = 0;
+    bool nullOutput = false;
+    if (fault == QLatin1String("foreign handle"))
+        target = handle ^ 0x00ff0000u;
+    else if (fault == QLatin1String("handle 0"))
+        target = 0;
+    else if (fault == QLatin1String("closed board"))
+        bctrl_deinit(handle);
+    else if (fault == QLatin1String("null pointer"))
+        nullOutput = true;
+    else
+        argument = fault.section(QLatin1Char(' '), 1).toInt();
+
+    unsigned char output[8];
+    std::memset(output, 0xa5, sizeof output);
+    QCOMPARE(entry.call(target, nullOutput ? nullptr : output, argument), bctrl_result(result));
+    for (unsigned char byte : output)
+        QCOMPARE(byte, static_cast<unsigned char>(0xa5));
+
+    if (fault != QLatin1String("closed board")) {
+        // A refused command changed nothing: the latched error is still there and
+        // every supply still draws.
+        uint32_t state = 0;
+        QCOMPARE(bctrl_get_canbus_powerstate(handle, &state), STANDIN_OK);
+        QVERIFY(state != 0);
+        QVERIFY(qAbs(input(handle).iin_raw - 32) <= 1);
+    }
+}
+
+QTEST_APPLESS_MAIN(TestStandin)
+#include "tst_standin.moc"
