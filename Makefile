@@ -9,7 +9,7 @@ BUILD_TYPE ?= RelWithDebInfo
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps configure build run test clean
+.PHONY: all deps configure build run test screenshot clean
 
 all: build
 
@@ -27,6 +27,11 @@ run: build
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure --parallel $(JOBS)
+
+# The README's picture of the window, taken by the end-to-end check under Xvfb.
+screenshot: build
+	cd $(BUILD_DIR) && ctest -R e2e_close_window --output-on-failure
+	mkdir -p docs && cp $(BUILD_DIR)/tests/e2e/powermonitor.png docs/powermonitor.png
 
 clean:
 	rm -rf build

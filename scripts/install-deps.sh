@@ -3,13 +3,14 @@
 # need, and only those that are missing. Usage: install-deps.sh [6|5] [extra...]
 #   6 or 5   Qt major version to build against (default 6)
 #   extra    optional package groups: "checks" (sanitizer runtime, clang-tidy,
-#            valgrind), "package" (tools for the .deb)
+#            valgrind)
 set -euo pipefail
 
 qt=${1:-6}
 shift || true
 
-packages=(cmake make g++ pkg-config xvfb xauth libx11-dev fonts-dejavu-core)
+# Build, tests on Xvfb, and the .deb (dpkg-dev, file).
+packages=(cmake make g++ pkg-config xvfb xauth libx11-dev fonts-dejavu-core dpkg-dev file)
 case "$qt" in
     6) packages+=(qt6-base-dev qt6-qpa-plugins) ;;
     5) packages+=(qtbase5-dev) ;;
@@ -18,8 +19,7 @@ esac
 for group in "$@"; do
     case "$group" in
         checks) packages+=(clang clang-tidy clang-format libclang-rt-dev valgrind) ;;
-        package) packages+=(dpkg-dev file) ;;
-        *) echo "install-deps.sh: unknown package group '$group' (checks, package)" >&2; exit 2 ;;
+        *) echo "install-deps.sh: unknown package group '$group' (checks)" >&2; exit 2 ;;
     esac
 done
 

@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # End-to-end check on a real X server: start the monitor under Xvfb, wait for its
 # window, close it as a window manager does, and expect exit status 0.
-#   close_window_test.sh PROGRAM CLOSER
+#   close_window_test.sh PROGRAM TOOLS_DIR [SCREENSHOT.png]
+# TOOLS_DIR holds x11_window and x11_grab. With a third argument, the window is
+# also saved as a picture once the poll has filled in a full cycle of readings.
 set -euo pipefail
 
 program=$1
-closer=$2
+tools=$2
+screenshot=${3:-}
 
 if [ -z "${POWERMONITOR_E2E_INNER:-}" ]; then
     command -v xvfb-run >/dev/null || { echo "xvfb-run not found: install the xvfb package" >&2; exit 1; }
@@ -13,22 +16,27 @@ if [ -z "${POWERMONITOR_E2E_INNER:-}" ]; then
     POWERMONITOR_E2E_INNER=1 exec xvfb-run -a -s "-screen 0 1024x900x24 -nolisten tcp" "$0" "$@"
 fi
 
-unset QT_QPA_PLATFORM
 export QT_QPA_PLATFORM=xcb
 "$program" &
 pid=$!
+trap 'kill "$pid" 2>/dev/null || true' EXIT
 
-if ! "$closer" "$pid" 30; then
-    kill "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
+if ! window=$("$tools/x11_window" wait "$pid" 30); then
     echo "FAIL: the window of $program never appeared" >&2
     exit 1
 fi
+if [ -n "$screenshot" ]; then
+    sleep 1.5 # one poll cycle is a second; the picture should show live readings
+    "$tools/x11_grab" "$window" "$screenshot"
+    echo "saved $screenshot"
+fi
+"$tools/x11_window" close "$pid" 10
 
 status=0
 wait "$pid" || status=$?
+trap - EXIT
 if [ "$status" -ne 0 ]; then
     echo "FAIL: $program exited with status $status after its window was closed" >&2
     exit 1
 fi
-echo "PASS: window shown, closed by WM_DELETE_WINDOW, exit status 0"
+echo "PASS: window $window shown, closed by WM_DELETE_WINDOW, exit status 0"

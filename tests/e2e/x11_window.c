@@ -1,12 +1,12 @@
 /*
- * Closes a program's window the way a window manager does: waits until the
- * process with the given pid maps a top-level window, then sends that window a
- * WM_DELETE_WINDOW client message.
+ * Finds and closes a program's window the way a window manager would.
  *
- *   x11_close_window PID [TIMEOUT_SECONDS]
+ *   x11_window wait PID [TIMEOUT_SECONDS]   print the id of the process's window
+ *   x11_window close PID [TIMEOUT_SECONDS]  send it a WM_DELETE_WINDOW message
  *
- * Exits 0 once the message is sent, 1 when no window appeared in time, 2 on bad
- * arguments or when the X display cannot be opened.
+ * Both wait until the process with the given pid maps a top-level window.
+ * Exits 0 on success, 1 when no window appeared in time, 2 on bad arguments or
+ * when the X display cannot be opened.
  */
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -14,6 +14,7 @@
 #include <errno.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <time.h>
 
 static Atom net_wm_pid;
@@ -57,22 +58,23 @@ static Window find_window(Display *display, unsigned long pid)
 
 int main(int argc, char **argv)
 {
-    if (argc < 2 || argc > 3) {
-        fprintf(stderr, "usage: %s PID [TIMEOUT_SECONDS]\n", argv[0]);
+    const int close_it = argc >= 2 && strcmp(argv[1], "close") == 0;
+    if (argc < 3 || argc > 4 || (!close_it && strcmp(argv[1], "wait") != 0)) {
+        fprintf(stderr, "usage: %s wait|close PID [TIMEOUT_SECONDS]\n", argv[0]);
         return 2;
     }
     char *end = NULL;
     errno = 0;
-    const unsigned long pid = strtoul(argv[1], &end, 10);
+    const unsigned long pid = strtoul(argv[2], &end, 10);
     if (errno || !end || *end || pid == 0) {
-        fprintf(stderr, "%s: '%s' is not a process id\n", argv[0], argv[1]);
+        fprintf(stderr, "%s: '%s' is not a process id\n", argv[0], argv[2]);
         return 2;
     }
     long timeout = 20;
-    if (argc == 3) {
-        timeout = strtol(argv[2], &end, 10);
+    if (argc == 4) {
+        timeout = strtol(argv[3], &end, 10);
         if (!end || *end || timeout <= 0) {
-            fprintf(stderr, "%s: '%s' is not a number of seconds\n", argv[0], argv[2]);
+            fprintf(stderr, "%s: '%s' is not a number of seconds\n", argv[0], argv[3]);
             return 2;
         }
     }
@@ -95,6 +97,12 @@ int main(int argc, char **argv)
         fprintf(stderr, "%s: process %lu showed no window within %ld s\n", argv[0], pid, timeout);
         XCloseDisplay(display);
         return 1;
+    }
+
+    if (!close_it) {
+        printf("%lu\n", (unsigned long)window);
+        XCloseDisplay(display);
+        return 0;
     }
 
     XEvent event = {0};
