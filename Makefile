@@ -9,7 +9,7 @@ BUILD_TYPE ?= RelWithDebInfo
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps configure build run test screenshot clean
+.PHONY: all deps configure build run test sanitize screenshot clean
 
 all: build
 
@@ -27,6 +27,18 @@ run: build
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure --parallel $(JOBS)
+
+# The whole test suite built with AddressSanitizer, LeakSanitizer and
+# UndefinedBehaviorSanitizer, stopping at the first report.
+SANITIZE_DIR ?= build/sanitize-qt$(QT)
+sanitize: deps
+	cmake -S . -B $(SANITIZE_DIR) -DPOWERMONITOR_QT=$(QT) -DCMAKE_BUILD_TYPE=Debug -DPOWERMONITOR_SANITIZE=ON $(CMAKE_FLAGS)
+	cmake --build $(SANITIZE_DIR) --parallel $(JOBS)
+	cd $(SANITIZE_DIR) && \
+	ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:abort_on_error=0:detect_stack_use_after_return=1 \
+	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	LSAN_OPTIONS=suppressions=$(CURDIR)/sanitizers/lsan.supp:print_suppressions=0 \
+	ctest --output-on-failure --parallel $(JOBS)
 
 # The README's picture of the window, taken by the end-to-end check under Xvfb.
 screenshot: build
