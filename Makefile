@@ -9,7 +9,7 @@ BUILD_TYPE ?= RelWithDebInfo
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps configure build run test sanitize screenshot clean
+.PHONY: all deps configure build run test sanitize fuzz screenshot clean
 
 all: build
 
@@ -39,6 +39,17 @@ sanitize: deps
 	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	LSAN_OPTIONS=suppressions=$(CURDIR)/sanitizers/lsan.supp:print_suppressions=0 \
 	ctest --output-on-failure --parallel $(JOBS)
+
+# Open-ended fuzzing of the stand-in board library with libFuzzer (clang).
+# FUZZ_ARGS passes libFuzzer options, e.g. FUZZ_ARGS=-max_total_time=600.
+FUZZ_ARGS ?= -runs=200000
+fuzz:
+	@scripts/install-deps.sh $(QT) checks
+	mkdir -p build/fuzz/corpus
+	clang -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
+	    -Iboard -Iboard/standin board/standin/standin_board.c tests/fuzz/standin_fuzz.c \
+	    -o build/fuzz/standin_libfuzzer
+	build/fuzz/standin_libfuzzer -max_len=4096 $(FUZZ_ARGS) build/fuzz/corpus
 
 # The README's picture of the window, taken by the end-to-end check under Xvfb.
 screenshot: build
