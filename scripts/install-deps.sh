@@ -18,7 +18,7 @@ case "$qt" in
 esac
 for group in "$@"; do
     case "$group" in
-        checks) packages+=(clang clang-tidy clang-format libclang-rt-dev valgrind) ;;
+        checks) packages+=(clang clang-tidy clang-format libclang-rt-dev valgrind python3) ;;
         *) echo "install-deps.sh: unknown package group '$group' (checks)" >&2; exit 2 ;;
     esac
 done
