@@ -80,5 +80,4 @@ void MainWindow::on_pushButtonModem_clicked()
 }
 
 void MainWindow::on_pushButtonPower_clicked()
-{
-}
+{ }

@@ -33,7 +33,8 @@ typedef uint32_t bctrl_handle;
 typedef int32_t bctrl_result;
 
 /* Version fields: high byte is the integer part, low byte the hundredths. */
-typedef struct bctrl_version_info {
+typedef struct bctrl_version_info
+{
     uint8_t device_type;
     uint8_t reserved;
     uint16_t protocol_version;
@@ -42,7 +43,8 @@ typedef struct bctrl_version_info {
 } bctrl_version_info;
 
 /* Raw ADC counts; the monitor scales them for display. */
-typedef struct bctrl_input_voltage {
+typedef struct bctrl_input_voltage
+{
     uint16_t vin_raw;
     uint16_t iin_raw;
     uint16_t vcan_raw;
@@ -53,14 +55,13 @@ BCTRL_API bctrl_handle bctrl_init(void);
 BCTRL_API bctrl_result bctrl_deinit(bctrl_handle handle);
 
 BCTRL_API bctrl_result bctrl_get_version_info(bctrl_handle handle, bctrl_version_info *info);
-BCTRL_API bctrl_result bctrl_get_input_voltage(bctrl_handle handle, int32_t channel,
-                                               bctrl_input_voltage *voltage);
+BCTRL_API bctrl_result bctrl_get_input_voltage(
+    bctrl_handle handle, int32_t channel, bctrl_input_voltage *voltage);
 BCTRL_API bctrl_result bctrl_get_canbus_powerstate(bctrl_handle handle, uint32_t *state);
 BCTRL_API bctrl_result bctrl_get_pgood_states(bctrl_handle handle, uint32_t *states);
 BCTRL_API bctrl_result bctrl_get_lcd_voltage(bctrl_handle handle, int32_t channel, uint16_t *value);
 BCTRL_API bctrl_result bctrl_get_pcie_voltage(bctrl_handle handle, int32_t channel, uint16_t *value);
-BCTRL_API bctrl_result bctrl_get_display_current(bctrl_handle handle, int32_t channel,
-                                                 uint16_t *value);
+BCTRL_API bctrl_result bctrl_get_display_current(bctrl_handle handle, int32_t channel, uint16_t *value);
 BCTRL_API bctrl_result bctrl_get_cpu_current(bctrl_handle handle, int32_t channel, uint16_t *value);
 BCTRL_API bctrl_result bctrl_get_gps_fault_state(bctrl_handle handle, uint8_t *state);
 BCTRL_API bctrl_result bctrl_get_thermal_trip_state(bctrl_handle handle, uint8_t *state);
@@ -97,8 +98,8 @@ BCTRL_STATIC_ASSERT(offsetof(bctrl_input_voltage, iin_raw) == 2, "iin_raw at off
 BCTRL_STATIC_ASSERT(offsetof(bctrl_input_voltage, vcan_raw) == 4, "vcan_raw at offset 4");
 BCTRL_STATIC_ASSERT(offsetof(bctrl_input_voltage, ican_raw) == 6, "ican_raw at offset 6");
 #if defined(__BYTE_ORDER__) && defined(__ORDER_LITTLE_ENDIAN__)
-BCTRL_STATIC_ASSERT(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__,
-                    "the board's records are little-endian; this host is not");
+BCTRL_STATIC_ASSERT(
+    __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the board's records are little-endian; this host is not");
 #endif
 #undef BCTRL_STATIC_ASSERT
 

@@ -89,10 +89,18 @@ void TestControls::enableButtonFlipsSupply_data()
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("box");
     QTest::addColumn<QString>("call");
-    QTest::newRow("GPS") << "pushButtonGPS" << "checkBoxGPS_PWR" << "bctrl_enable_pwr_gps";
-    QTest::newRow("radio") << "pushButtonRadio" << "checkBoxRadio_PWR" << "bctrl_enable_pwr_radio";
-    QTest::newRow("CUA 5 V") << "pushButtonCUA" << "checkBoxCUA" << "bctrl_enable_CUA";
-    QTest::newRow("modem") << "pushButton" << "checkBoxModem" << "bctrl_enable_modem";
+    QTest::newRow("GPS") << "pushButtonGPS"
+                         << "checkBoxGPS_PWR"
+                         << "bctrl_enable_pwr_gps";
+    QTest::newRow("radio") << "pushButtonRadio"
+                           << "checkBoxRadio_PWR"
+                           << "bctrl_enable_pwr_radio";
+    QTest::newRow("CUA 5 V") << "pushButtonCUA"
+                             << "checkBoxCUA"
+                             << "bctrl_enable_CUA";
+    QTest::newRow("modem") << "pushButton"
+                           << "checkBoxModem"
+                           << "bctrl_enable_modem";
 }
 
 void TestControls::enableButtonFlipsSupply()
@@ -132,12 +140,12 @@ void TestControls::checkBoxSwitchesSupplyOnce()
 
     click(box);
     QVERIFY(!checkBox->isChecked());
-    QCOMPARE(FakeBoard::trace(), QStringList{call + "(0)"});
+    QCOMPARE(FakeBoard::trace(), QStringList {call + "(0)"});
 
     FakeBoard::clearCalls();
     click(box);
     QVERIFY(checkBox->isChecked());
-    QCOMPARE(FakeBoard::trace(), QStringList{call + "(1)"});
+    QCOMPARE(FakeBoard::trace(), QStringList {call + "(1)"});
 }
 
 void TestControls::modemReset_data()
@@ -145,11 +153,11 @@ void TestControls::modemReset_data()
     QTest::addColumn<QStringList>("before");
     QTest::addColumn<bool>("resets");
     QTest::newRow("modem on, as at start-up") << QStringList() << true;
-    QTest::newRow("modem switched off by its box") << QStringList{"checkBoxModem"} << false;
-    QTest::newRow("modem switched off by ENABLE") << QStringList{"pushButton"} << false;
-    QTest::newRow("modem off and on again by ENABLE") << QStringList{"pushButton", "pushButton"} << true;
+    QTest::newRow("modem switched off by its box") << QStringList {"checkBoxModem"} << false;
+    QTest::newRow("modem switched off by ENABLE") << QStringList {"pushButton"} << false;
+    QTest::newRow("modem off and on again by ENABLE") << QStringList {"pushButton", "pushButton"} << true;
     QTest::newRow("other supplies off, modem on")
-        << QStringList{"checkBoxGPS_PWR", "pushButtonRadio", "checkBoxCUA"} << true;
+        << QStringList {"checkBoxGPS_PWR", "pushButtonRadio", "checkBoxCUA"} << true;
 }
 
 void TestControls::modemReset()
@@ -161,7 +169,7 @@ void TestControls::modemReset()
     FakeBoard::clearCalls();
 
     click(QStringLiteral("pushButtonModem"));
-    QCOMPARE(FakeBoard::trace(), resets ? QStringList{"bctrl_reset_modem()"} : QStringList());
+    QCOMPARE(FakeBoard::trace(), resets ? QStringList {"bctrl_reset_modem()"} : QStringList());
 }
 
 void TestControls::powerStateErrorResetOnRelease()
@@ -173,14 +181,14 @@ void TestControls::powerStateErrorResetOnRelease()
     click(QStringLiteral("pushButtonPower"));
     QCOMPARE(clicked.size(), 1);
     QCOMPARE(released.size(), 1);
-    QCOMPARE(FakeBoard::trace(), QStringList{"bctrl_reset_canbus_powerstate_error()"});
+    QCOMPARE(FakeBoard::trace(), QStringList {"bctrl_reset_canbus_powerstate_error()"});
 
     // The reset goes out when the button is let go, not when it is pressed.
     FakeBoard::clearCalls();
     QTest::mousePress(button, Qt::LeftButton);
     QVERIFY(FakeBoard::trace().isEmpty());
     QTest::mouseRelease(button, Qt::LeftButton);
-    QCOMPARE(FakeBoard::trace(), QStringList{"bctrl_reset_canbus_powerstate_error()"});
+    QCOMPARE(FakeBoard::trace(), QStringList {"bctrl_reset_canbus_powerstate_error()"});
 }
 
 void TestControls::everyCallCarriesTheHandle_data()
@@ -196,8 +204,8 @@ void TestControls::everyCallCarriesTheHandle()
     QFETCH(quint32, handle);
     openWindow(handle);
     for (const char *name : {"pushButtonGPS", "checkBoxGPS_PWR", "pushButtonRadio", "checkBoxRadio_PWR",
-                             "pushButtonCUA", "checkBoxCUA", "pushButtonModem", "pushButton", "checkBoxModem",
-                             "pushButtonModem", "pushButtonPower"})
+             "pushButtonCUA", "checkBoxCUA", "pushButtonModem", "pushButton", "checkBoxModem",
+             "pushButtonModem", "pushButtonPower"})
         click(QLatin1String(name));
 
     const QList<FakeBoard::Call> calls = FakeBoard::calls();

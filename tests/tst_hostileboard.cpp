@@ -19,18 +19,32 @@ using Cells = QMap<QString, QString>;
 enum class Board { Silent, Maxima, Slow };
 
 const Cells SilentCells = {
-    {"tableWidgetVoltage[0,0]", "0"}, {"tableWidgetVoltage[1,0]", "0"}, {"tableWidgetVoltage[2,0]", "0"},
-    {"tableWidgetVoltage[3,0]", "0"}, {"tableWidgetCurrent[0,0]", "0"}, {"tableWidgetCurrent[1,0]", "0"},
-    {"tableWidgetCurrent[2,0]", "0"}, {"tableWidgetCurrent[3,0]", "0"}, {"tableWidgetMisc[0,0]", "0"},
-    {"tableWidgetMisc[1,0]", "0"},    {"tableWidgetMisc[2,0]", "0"},    {"tableWidgetMisc[4,0]", "0"},
+    {"tableWidgetVoltage[0,0]", "0"},
+    {"tableWidgetVoltage[1,0]", "0"},
+    {"tableWidgetVoltage[2,0]", "0"},
+    {"tableWidgetVoltage[3,0]", "0"},
+    {"tableWidgetCurrent[0,0]", "0"},
+    {"tableWidgetCurrent[1,0]", "0"},
+    {"tableWidgetCurrent[2,0]", "0"},
+    {"tableWidgetCurrent[3,0]", "0"},
+    {"tableWidgetMisc[0,0]", "0"},
+    {"tableWidgetMisc[1,0]", "0"},
+    {"tableWidgetMisc[2,0]", "0"},
+    {"tableWidgetMisc[4,0]", "0"},
 };
 const Cells MaximaCells = {
-    {"tableWidgetVoltage[0,0]", "4268.73"},    {"tableWidgetVoltage[1,0]", "2431.32"},
-    {"tableWidgetVoltage[2,0]", "65535"},      {"tableWidgetVoltage[3,0]", "65535"},
-    {"tableWidgetCurrent[0,0]", "1232.06"},    {"tableWidgetCurrent[1,0]", "1232.06"},
-    {"tableWidgetCurrent[2,0]", "65535"},      {"tableWidgetCurrent[3,0]", "65535"},
-    {"tableWidgetMisc[0,0]", "4294967295"},    {"tableWidgetMisc[1,0]", "4294967295"},
-    {"tableWidgetMisc[2,0]", "255"},           {"tableWidgetMisc[4,0]", "255"},
+    {"tableWidgetVoltage[0,0]", "4268.73"},
+    {"tableWidgetVoltage[1,0]", "2431.32"},
+    {"tableWidgetVoltage[2,0]", "65535"},
+    {"tableWidgetVoltage[3,0]", "65535"},
+    {"tableWidgetCurrent[0,0]", "1232.06"},
+    {"tableWidgetCurrent[1,0]", "1232.06"},
+    {"tableWidgetCurrent[2,0]", "65535"},
+    {"tableWidgetCurrent[3,0]", "65535"},
+    {"tableWidgetMisc[0,0]", "4294967295"},
+    {"tableWidgetMisc[1,0]", "4294967295"},
+    {"tableWidgetMisc[2,0]", "255"},
+    {"tableWidgetMisc[4,0]", "255"},
 };
 const QString MaximaLine = QStringLiteral(
     "versioninfo: device_type 255 firmware_version 257.55 hardware_version 257.55 protocol_version 257.55");
@@ -40,8 +54,8 @@ const QString ZeroLine = QStringLiteral(
 void scriptMaxima()
 {
     FakeBoard::Readings &r = FakeBoard::readings();
-    r.version = bctrl_version_info{0xff, 0xff, 0xffff, 0xffff, 0xffff};
-    r.inputVoltage = bctrl_input_voltage{0xffff, 0xffff, 0xffff, 0xffff};
+    r.version = bctrl_version_info {0xff, 0xff, 0xffff, 0xffff, 0xffff};
+    r.inputVoltage = bctrl_input_voltage {0xffff, 0xffff, 0xffff, 0xffff};
     r.canbusPowerstate = r.pgoodStates = 0xffffffffu;
     r.lcdVoltage = r.pcieVoltage = r.displayCurrent = r.cpuCurrent = 0xffff;
     r.gpsFaultState = r.thermalTripState = 0xff;
@@ -51,9 +65,15 @@ void scriptMaxima()
 QStringList pollCalls(int ticks)
 {
     const QStringList cycle = {
-        "bctrl_get_input_voltage(0)", "bctrl_get_canbus_powerstate()", "bctrl_get_pgood_states()",
-        "bctrl_get_lcd_voltage(0)",   "bctrl_get_pcie_voltage(0)",     "bctrl_get_display_current(0)",
-        "bctrl_get_cpu_current(0)",   "bctrl_get_gps_fault_state()",   "bctrl_get_thermal_trip_state()",
+        "bctrl_get_input_voltage(0)",
+        "bctrl_get_canbus_powerstate()",
+        "bctrl_get_pgood_states()",
+        "bctrl_get_lcd_voltage(0)",
+        "bctrl_get_pcie_voltage(0)",
+        "bctrl_get_display_current(0)",
+        "bctrl_get_cpu_current(0)",
+        "bctrl_get_gps_fault_state()",
+        "bctrl_get_thermal_trip_state()",
     };
     QStringList calls = {"bctrl_get_version_info()"};
     for (int tick = 2; tick <= ticks; ++tick) {
@@ -130,8 +150,9 @@ void TestHostileBoard::keepsWorking()
     FakeBoard::clearCalls();
     QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("pushButtonGPS")), Qt::LeftButton);
     QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("pushButtonPower")), Qt::LeftButton);
-    QCOMPARE(FakeBoard::trace(), QStringList({"bctrl_enable_pwr_gps(0)", "bctrl_enable_pwr_gps(0)",
-                                              "bctrl_reset_canbus_powerstate_error()"}));
+    QCOMPARE(FakeBoard::trace(),
+        QStringList(
+            {"bctrl_enable_pwr_gps(0)", "bctrl_enable_pwr_gps(0)", "bctrl_reset_canbus_powerstate_error()"}));
 
     window.reset();
     for (const FakeBoard::Call &call : FakeBoard::calls())

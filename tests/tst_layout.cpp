@@ -202,10 +202,14 @@ void TestLayout::rowLayouts_data()
 {
     QTest::addColumn<QString>("first");
     QTest::addColumn<QString>("second");
-    QTest::newRow("horizontalLayout_4") << "checkBoxCUA" << "pushButtonCUA";
-    QTest::newRow("horizontalLayout") << "checkBoxModem" << "pushButton";
-    QTest::newRow("horizontalLayout_2") << "checkBoxRadio_PWR" << "pushButtonRadio";
-    QTest::newRow("horizontalLayout_3") << "checkBoxGPS_PWR" << "pushButtonGPS";
+    QTest::newRow("horizontalLayout_4") << "checkBoxCUA"
+                                        << "pushButtonCUA";
+    QTest::newRow("horizontalLayout") << "checkBoxModem"
+                                      << "pushButton";
+    QTest::newRow("horizontalLayout_2") << "checkBoxRadio_PWR"
+                                        << "pushButtonRadio";
+    QTest::newRow("horizontalLayout_3") << "checkBoxGPS_PWR"
+                                        << "pushButtonGPS";
 }
 
 void TestLayout::rowLayouts()
@@ -315,7 +319,7 @@ void TestLayout::checkBoxesStartChecked()
         QVERIFY(!box->isTristate());
     }
     // Checking them before the slots were connected made no board call.
-    QCOMPARE(FakeBoard::trace(), QStringList{QStringLiteral("bctrl_init()")});
+    QCOMPARE(FakeBoard::trace(), QStringList {QStringLiteral("bctrl_init()")});
 }
 
 void TestLayout::windowFrame()

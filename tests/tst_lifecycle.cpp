@@ -54,8 +54,9 @@ void TestLifecycle::constructionOpensTheBoardOnly()
     {
         MainWindow window;
         FakeBoard::setHook(nullptr);
-        QCOMPARE(FakeBoard::trace(), QStringList{QStringLiteral("bctrl_init()")});
-        for (const char *name : {"tableWidgetVoltage", "tableWidgetMisc", "lcdNumber", "checkBoxGPS_PWR", "statusBar"})
+        QCOMPARE(FakeBoard::trace(), QStringList {QStringLiteral("bctrl_init()")});
+        for (const char *name :
+            {"tableWidgetVoltage", "tableWidgetMisc", "lcdNumber", "checkBoxGPS_PWR", "statusBar"})
             QVERIFY2(widgetsAtInit.contains(QLatin1String(name)), name);
 
         for (int tick = 0; tick < 11; ++tick)

@@ -22,8 +22,8 @@ const QString ZeroVersionLine = QStringLiteral(
 void scriptHealthyBoard()
 {
     FakeBoard::Readings &r = FakeBoard::readings();
-    r.version = bctrl_version_info{9, 0x5a, 0x0105, 0x020a, 0x0100};
-    r.inputVoltage = bctrl_input_voltage{368, 32, 620, 5};
+    r.version = bctrl_version_info {9, 0x5a, 0x0105, 0x020a, 0x0100};
+    r.inputVoltage = bctrl_input_voltage {368, 32, 620, 5};
     r.canbusPowerstate = 7;
     r.pgoodStates = 1;
     r.lcdVoltage = 545;
@@ -80,9 +80,15 @@ void TestPoll::cleanup()
 void TestPoll::phaseSequence()
 {
     const QStringList cycle = {
-        "bctrl_get_input_voltage(0)",   "bctrl_get_canbus_powerstate()", "bctrl_get_pgood_states()",
-        "bctrl_get_lcd_voltage(0)",     "bctrl_get_pcie_voltage(0)",     "bctrl_get_display_current(0)",
-        "bctrl_get_cpu_current(0)",     "bctrl_get_gps_fault_state()",   "bctrl_get_thermal_trip_state()",
+        "bctrl_get_input_voltage(0)",
+        "bctrl_get_canbus_powerstate()",
+        "bctrl_get_pgood_states()",
+        "bctrl_get_lcd_voltage(0)",
+        "bctrl_get_pcie_voltage(0)",
+        "bctrl_get_display_current(0)",
+        "bctrl_get_cpu_current(0)",
+        "bctrl_get_gps_fault_state()",
+        "bctrl_get_thermal_trip_state()",
     };
     const QList<int> cycleLcd = {2, 3, 4, 5, 6, 7, 8, 9, 10, 1};
 
@@ -115,20 +121,20 @@ void TestPoll::cellsWrittenPerPhase_data()
     QTest::addColumn<int>("ticksBefore");
     QTest::addColumn<Cells>("written");
 
-    QTest::newRow("phase 0: version only") << 0 << Cells{};
+    QTest::newRow("phase 0: version only") << 0 << Cells {};
     QTest::newRow("phase 1: input voltage")
         << 1
-        << Cells{{"tableWidgetVoltage[0,0]", "23.9703"}, {"tableWidgetVoltage[1,0]", "23.0018"},
-                 {"tableWidgetCurrent[0,0]", "0.6016"}, {"tableWidgetCurrent[1,0]", "0.094"}};
-    QTest::newRow("phase 2: CAN power state") << 2 << Cells{{"tableWidgetMisc[1,0]", "7"}};
-    QTest::newRow("phase 3: power good") << 3 << Cells{{"tableWidgetMisc[0,0]", "1"}};
-    QTest::newRow("phase 4: LCD voltage") << 4 << Cells{{"tableWidgetVoltage[2,0]", "545"}};
-    QTest::newRow("phase 5: PCIe voltage") << 5 << Cells{{"tableWidgetVoltage[3,0]", "585"}};
-    QTest::newRow("phase 6: display current") << 6 << Cells{{"tableWidgetCurrent[2,0]", "120"}};
-    QTest::newRow("phase 7: CPU current") << 7 << Cells{{"tableWidgetCurrent[3,0]", "900"}};
-    QTest::newRow("phase 8: GPS fault") << 8 << Cells{{"tableWidgetMisc[4,0]", "2"}};
-    QTest::newRow("phase 9: thermal trip") << 9 << Cells{{"tableWidgetMisc[2,0]", "3"}};
-    QTest::newRow("idle tick") << 10 << Cells{};
+        << Cells {{"tableWidgetVoltage[0,0]", "23.9703"}, {"tableWidgetVoltage[1,0]", "23.0018"},
+               {"tableWidgetCurrent[0,0]", "0.6016"}, {"tableWidgetCurrent[1,0]", "0.094"}};
+    QTest::newRow("phase 2: CAN power state") << 2 << Cells {{"tableWidgetMisc[1,0]", "7"}};
+    QTest::newRow("phase 3: power good") << 3 << Cells {{"tableWidgetMisc[0,0]", "1"}};
+    QTest::newRow("phase 4: LCD voltage") << 4 << Cells {{"tableWidgetVoltage[2,0]", "545"}};
+    QTest::newRow("phase 5: PCIe voltage") << 5 << Cells {{"tableWidgetVoltage[3,0]", "585"}};
+    QTest::newRow("phase 6: display current") << 6 << Cells {{"tableWidgetCurrent[2,0]", "120"}};
+    QTest::newRow("phase 7: CPU current") << 7 << Cells {{"tableWidgetCurrent[3,0]", "900"}};
+    QTest::newRow("phase 8: GPS fault") << 8 << Cells {{"tableWidgetMisc[4,0]", "2"}};
+    QTest::newRow("phase 9: thermal trip") << 9 << Cells {{"tableWidgetMisc[2,0]", "3"}};
+    QTest::newRow("idle tick") << 10 << Cells {};
 }
 
 void TestPoll::cellsWrittenPerPhase()
@@ -154,12 +160,12 @@ void TestPoll::cellsWrittenPerPhase()
 void TestPoll::silentQueryShowsZero_data()
 {
     QTest::addColumn<QStringList>("cells");
-    QTest::newRow("input voltage") << QStringList{"tableWidgetVoltage[0,0]", "tableWidgetVoltage[1,0]",
-                                                  "tableWidgetCurrent[0,0]", "tableWidgetCurrent[1,0]"};
-    QTest::newRow("status words") << QStringList{"tableWidgetMisc[0,0]", "tableWidgetMisc[1,0]"};
-    QTest::newRow("16-bit values") << QStringList{"tableWidgetVoltage[2,0]", "tableWidgetVoltage[3,0]",
-                                                  "tableWidgetCurrent[2,0]", "tableWidgetCurrent[3,0]"};
-    QTest::newRow("8-bit states") << QStringList{"tableWidgetMisc[2,0]", "tableWidgetMisc[4,0]"};
+    QTest::newRow("input voltage") << QStringList {"tableWidgetVoltage[0,0]", "tableWidgetVoltage[1,0]",
+        "tableWidgetCurrent[0,0]", "tableWidgetCurrent[1,0]"};
+    QTest::newRow("status words") << QStringList {"tableWidgetMisc[0,0]", "tableWidgetMisc[1,0]"};
+    QTest::newRow("16-bit values") << QStringList {"tableWidgetVoltage[2,0]", "tableWidgetVoltage[3,0]",
+        "tableWidgetCurrent[2,0]", "tableWidgetCurrent[3,0]"};
+    QTest::newRow("8-bit states") << QStringList {"tableWidgetMisc[2,0]", "tableWidgetMisc[4,0]"};
 }
 
 void TestPoll::silentQueryShowsZero()
@@ -195,8 +201,8 @@ void TestPoll::versionRecordKeptWhenNotWritten()
 void TestPoll::fullRangeReachesTheCells()
 {
     FakeBoard::Readings &r = FakeBoard::readings();
-    r.version = bctrl_version_info{255, 0xff, 0xffff, 0xffff, 0xffff};
-    r.inputVoltage = bctrl_input_voltage{0xffff, 0xffff, 0xffff, 0xffff};
+    r.version = bctrl_version_info {255, 0xff, 0xffff, 0xffff, 0xffff};
+    r.inputVoltage = bctrl_input_voltage {0xffff, 0xffff, 0xffff, 0xffff};
     r.canbusPowerstate = 0xffffffffu;
     r.pgoodStates = 0x80000000u;
     r.lcdVoltage = r.pcieVoltage = r.displayCurrent = r.cpuCurrent = 0xffff;
@@ -206,20 +212,26 @@ void TestPoll::fullRangeReachesTheCells()
 
     const Cells cells = WindowTexts::cells(*window);
     const Cells expected = {
-        {"tableWidgetVoltage[0,0]", "4268.73"}, {"tableWidgetVoltage[1,0]", "2431.32"},
-        {"tableWidgetVoltage[2,0]", "65535"},   {"tableWidgetVoltage[3,0]", "65535"},
-        {"tableWidgetCurrent[0,0]", "1232.06"}, {"tableWidgetCurrent[1,0]", "1232.06"},
-        {"tableWidgetCurrent[2,0]", "65535"},   {"tableWidgetCurrent[3,0]", "65535"},
-        {"tableWidgetMisc[0,0]", "2147483648"}, {"tableWidgetMisc[1,0]", "4294967295"},
-        {"tableWidgetMisc[2,0]", "255"},        {"tableWidgetMisc[4,0]", "255"},
+        {"tableWidgetVoltage[0,0]", "4268.73"},
+        {"tableWidgetVoltage[1,0]", "2431.32"},
+        {"tableWidgetVoltage[2,0]", "65535"},
+        {"tableWidgetVoltage[3,0]", "65535"},
+        {"tableWidgetCurrent[0,0]", "1232.06"},
+        {"tableWidgetCurrent[1,0]", "1232.06"},
+        {"tableWidgetCurrent[2,0]", "65535"},
+        {"tableWidgetCurrent[3,0]", "65535"},
+        {"tableWidgetMisc[0,0]", "2147483648"},
+        {"tableWidgetMisc[1,0]", "4294967295"},
+        {"tableWidgetMisc[2,0]", "255"},
+        {"tableWidgetMisc[4,0]", "255"},
     };
     for (auto it = expected.cbegin(); it != expected.cend(); ++it)
         QCOMPARE(cells.value(it.key()), it.value());
     // PORT RD is never polled.
     QCOMPARE(cells.value("tableWidgetMisc[3,0]"), initial.value("tableWidgetMisc[3,0]"));
     QCOMPARE(WindowTexts::versionLine(*window),
-             QStringLiteral("versioninfo: device_type 255 firmware_version 257.55 hardware_version 257.55 "
-                            "protocol_version 257.55"));
+        QStringLiteral("versioninfo: device_type 255 firmware_version 257.55 hardware_version 257.55 "
+                       "protocol_version 257.55"));
 }
 
 void TestPoll::timerDrivesThePoll()
@@ -228,8 +240,8 @@ void TestPoll::timerDrivesThePoll()
     QTimer *timer = window->findChild<QTimer *>(QString(), Qt::FindDirectChildrenOnly);
     timer->start();
     QTRY_COMPARE_WITH_TIMEOUT(WindowTexts::versionLine(*window), BoardVersionLine, 2000);
-    QTRY_COMPARE_WITH_TIMEOUT(WindowTexts::cells(*window).value("tableWidgetVoltage[0,0]"),
-                              QStringLiteral("23.9703"), 2000);
+    QTRY_COMPARE_WITH_TIMEOUT(
+        WindowTexts::cells(*window).value("tableWidgetVoltage[0,0]"), QStringLiteral("23.9703"), 2000);
 }
 
 QTEST_MAIN(TestPoll)

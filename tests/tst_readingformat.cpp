@@ -97,8 +97,8 @@ void TestReadingFormat::versionLine_data()
     const QString board = QStringLiteral(
         "versioninfo: device_type 9 firmware_version 2.10 hardware_version 1.00 protocol_version 1.05");
     QTest::newRow("board") << 9 << 0 << quint16(0x0105) << quint16(0x020a) << quint16(0x0100) << board;
-    QTest::newRow("reserved byte ignored") << 9 << 0xff << quint16(0x0105) << quint16(0x020a)
-                                           << quint16(0x0100) << board;
+    QTest::newRow("reserved byte ignored")
+        << 9 << 0xff << quint16(0x0105) << quint16(0x020a) << quint16(0x0100) << board;
     QTest::newRow("zeros") << 0 << 0 << quint16(0) << quint16(0) << quint16(0)
                            << "versioninfo: device_type 0 firmware_version 0.00 hardware_version 0.00 "
                               "protocol_version 0.00";

@@ -26,34 +26,55 @@ struct Entry
 
 const Entry entries[] = {
     {"bctrl_get_version_info", sizeof(bctrl_version_info), false,
-     [](bctrl_handle h, void *o, int32_t) { return bctrl_get_version_info(h, static_cast<bctrl_version_info *>(o)); }},
+        [](bctrl_handle h, void *o, int32_t) {
+            return bctrl_get_version_info(h, static_cast<bctrl_version_info *>(o));
+        }},
     {"bctrl_get_input_voltage", sizeof(bctrl_input_voltage), true,
-     [](bctrl_handle h, void *o, int32_t a) {
-         return bctrl_get_input_voltage(h, a, static_cast<bctrl_input_voltage *>(o));
-     }},
+        [](bctrl_handle h, void *o, int32_t a) {
+            return bctrl_get_input_voltage(h, a, static_cast<bctrl_input_voltage *>(o));
+        }},
     {"bctrl_get_canbus_powerstate", 4, false,
-     [](bctrl_handle h, void *o, int32_t) { return bctrl_get_canbus_powerstate(h, static_cast<uint32_t *>(o)); }},
+        [](bctrl_handle h, void *o, int32_t) {
+            return bctrl_get_canbus_powerstate(h, static_cast<uint32_t *>(o));
+        }},
     {"bctrl_get_pgood_states", 4, false,
-     [](bctrl_handle h, void *o, int32_t) { return bctrl_get_pgood_states(h, static_cast<uint32_t *>(o)); }},
+        [](bctrl_handle h, void *o, int32_t) {
+            return bctrl_get_pgood_states(h, static_cast<uint32_t *>(o));
+        }},
     {"bctrl_get_lcd_voltage", 2, true,
-     [](bctrl_handle h, void *o, int32_t a) { return bctrl_get_lcd_voltage(h, a, static_cast<uint16_t *>(o)); }},
+        [](bctrl_handle h, void *o, int32_t a) {
+            return bctrl_get_lcd_voltage(h, a, static_cast<uint16_t *>(o));
+        }},
     {"bctrl_get_pcie_voltage", 2, true,
-     [](bctrl_handle h, void *o, int32_t a) { return bctrl_get_pcie_voltage(h, a, static_cast<uint16_t *>(o)); }},
+        [](bctrl_handle h, void *o, int32_t a) {
+            return bctrl_get_pcie_voltage(h, a, static_cast<uint16_t *>(o));
+        }},
     {"bctrl_get_display_current", 2, true,
-     [](bctrl_handle h, void *o, int32_t a) { return bctrl_get_display_current(h, a, static_cast<uint16_t *>(o)); }},
+        [](bctrl_handle h, void *o, int32_t a) {
+            return bctrl_get_display_current(h, a, static_cast<uint16_t *>(o));
+        }},
     {"bctrl_get_cpu_current", 2, true,
-     [](bctrl_handle h, void *o, int32_t a) { return bctrl_get_cpu_current(h, a, static_cast<uint16_t *>(o)); }},
+        [](bctrl_handle h, void *o, int32_t a) {
+            return bctrl_get_cpu_current(h, a, static_cast<uint16_t *>(o));
+        }},
     {"bctrl_get_gps_fault_state", 1, false,
-     [](bctrl_handle h, void *o, int32_t) { return bctrl_get_gps_fault_state(h, static_cast<uint8_t *>(o)); }},
+        [](bctrl_handle h, void *o, int32_t) {
+            return bctrl_get_gps_fault_state(h, static_cast<uint8_t *>(o));
+        }},
     {"bctrl_get_thermal_trip_state", 1, false,
-     [](bctrl_handle h, void *o, int32_t) { return bctrl_get_thermal_trip_state(h, static_cast<uint8_t *>(o)); }},
-    {"bctrl_enable_pwr_gps", 0, true, [](bctrl_handle h, void *, int32_t a) { return bctrl_enable_pwr_gps(h, a); }},
-    {"bctrl_enable_pwr_radio", 0, true, [](bctrl_handle h, void *, int32_t a) { return bctrl_enable_pwr_radio(h, a); }},
+        [](bctrl_handle h, void *o, int32_t) {
+            return bctrl_get_thermal_trip_state(h, static_cast<uint8_t *>(o));
+        }},
+    {"bctrl_enable_pwr_gps", 0, true,
+        [](bctrl_handle h, void *, int32_t a) { return bctrl_enable_pwr_gps(h, a); }},
+    {"bctrl_enable_pwr_radio", 0, true,
+        [](bctrl_handle h, void *, int32_t a) { return bctrl_enable_pwr_radio(h, a); }},
     {"bctrl_enable_CUA", 0, true, [](bctrl_handle h, void *, int32_t a) { return bctrl_enable_CUA(h, a); }},
-    {"bctrl_enable_modem", 0, true, [](bctrl_handle h, void *, int32_t a) { return bctrl_enable_modem(h, a); }},
+    {"bctrl_enable_modem", 0, true,
+        [](bctrl_handle h, void *, int32_t a) { return bctrl_enable_modem(h, a); }},
     {"bctrl_reset_modem", 0, false, [](bctrl_handle h, void *, int32_t) { return bctrl_reset_modem(h); }},
     {"bctrl_reset_canbus_powerstate_error", 0, false,
-     [](bctrl_handle h, void *, int32_t) { return bctrl_reset_canbus_powerstate_error(h); }},
+        [](bctrl_handle h, void *, int32_t) { return bctrl_reset_canbus_powerstate_error(h); }},
 };
 
 int indexOf(const char *name)
@@ -90,7 +111,7 @@ QList<quint32> readAll(bctrl_handle handle)
     bctrl_get_gps_fault_state(handle, &gps);
     bctrl_get_thermal_trip_state(handle, &ttrip);
     return {version.device_type, version.protocol_version, version.firmware_version, version.hardware_version,
-            v.vin_raw, v.iin_raw, v.vcan_raw, v.ican_raw, canbus, pgood, lcd, pcie, display, cpu, gps, ttrip};
+        v.vin_raw, v.iin_raw, v.vcan_raw, v.ican_raw, canbus, pgood, lcd, pcie, display, cpu, gps, ttrip};
 }
 
 } // namespace

@@ -21,8 +21,8 @@ using Rows = QList<QStringList>;
 class RecordingTranslator : public QTranslator
 {
 public:
-    QString translate(const char *context, const char *sourceText, const char *disambiguation,
-                      int n) const override
+    QString translate(
+        const char *context, const char *sourceText, const char *disambiguation, int n) const override
     {
         Q_UNUSED(disambiguation)
         Q_UNUSED(n)
@@ -107,23 +107,17 @@ void TestTexts::tables_data()
     QTest::addColumn<Rows>("rows");
 
     QTest::newRow("tableWidgetVoltage")
-        << QStringList{"Value", "min", "max"}
-        << Rows{{"Vin", "0", "9", "36"},
-                {"VCAN", "0", "22", "24"},
-                {"Vlcd", "0", "530", "560"},
-                {"Vpcie", "0", "570", "600"},
-                {"", None, None, None}};
+        << QStringList {"Value", "min", "max"}
+        << Rows {{"Vin", "0", "9", "36"}, {"VCAN", "0", "22", "24"}, {"Vlcd", "0", "530", "560"},
+               {"Vpcie", "0", "570", "600"}, {"", None, None, None}};
     QTest::newRow("tableWidgetCurrent")
-        << QStringList{"Value", "min", "max"}
-        << Rows{{"Iin", "0", "undef", "1.2"},
-                {"ICAN", "0", "undef", "0.2"},
-                {"Idisplay", "0", "undef", "140"},
-                {"Icpu", "0", "undef", "undef"},
-                {"", None, None, None}};
-    QTest::newRow("tableWidgetMisc") << QStringList{"Value", "Accept"}
-                                     << Rows{{"PGOOD", "0", "1"},     {"CPOWERR", "0", "0"},
-                                             {"TTRIP", "0", "0"},     {"PORT RD", "0", "undef"},
-                                             {"GPS FAULT", "0", "0"}, {"", None, None}};
+        << QStringList {"Value", "min", "max"}
+        << Rows {{"Iin", "0", "undef", "1.2"}, {"ICAN", "0", "undef", "0.2"},
+               {"Idisplay", "0", "undef", "140"}, {"Icpu", "0", "undef", "undef"}, {"", None, None, None}};
+    QTest::newRow("tableWidgetMisc") << QStringList {"Value", "Accept"}
+                                     << Rows {{"PGOOD", "0", "1"}, {"CPOWERR", "0", "0"}, {"TTRIP", "0", "0"},
+                                            {"PORT RD", "0", "undef"}, {"GPS FAULT", "0", "0"},
+                                            {"", None, None}};
 }
 
 void TestTexts::tables()
@@ -203,7 +197,7 @@ void TestTexts::everyTextIsTranslatedInMainWindowContext()
     form.setupUi(&host);
     QCoreApplication::removeTranslator(&translator);
 
-    QCOMPARE(translator.contexts, QSet<QString>{QStringLiteral("MainWindow")});
+    QCOMPARE(translator.contexts, QSet<QString> {QStringLiteral("MainWindow")});
     QCOMPARE(host.windowTitle(), QStringLiteral("[Ardelin Orvane9 power monitor]"));
     QCOMPARE(form.pushButtonPower->text(), QStringLiteral("[Reset ]"));
     QCOMPARE(form.tableWidgetMisc->verticalHeaderItem(3)->text(), QStringLiteral("[PORT RD]"));

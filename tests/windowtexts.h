@@ -25,7 +25,7 @@ inline QMap<QString, QString> cells(const QMainWindow &window)
             for (int column = 0; column < t->columnCount(); ++column) {
                 if (const QTableWidgetItem *item = t->item(row, column))
                     texts.insert(QStringLiteral("%1[%2,%3]").arg(QLatin1String(name)).arg(row).arg(column),
-                                 item->text());
+                        item->text());
             }
         }
     }

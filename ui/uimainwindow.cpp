@@ -92,8 +92,8 @@ QString translated(const char *text)
 // Header texts first, then the cell texts row by row. The last row's header
 // keeps no text, so it shows neither a label nor Qt's row number.
 void setTableTexts(QTableWidget *table, std::initializer_list<const char *> columnHeaders,
-                   std::initializer_list<const char *> rowHeaders,
-                   std::initializer_list<std::initializer_list<const char *>> cells)
+    std::initializer_list<const char *> rowHeaders,
+    std::initializer_list<std::initializer_list<const char *>> cells)
 {
     int column = 0;
     for (const char *text : columnHeaders)
@@ -127,11 +127,11 @@ void UiMainWindow::setupUi(QMainWindow *window)
     centralWidget = newWidget<QWidget>(window, "centralWidget");
     gridLayout = newGrid(centralWidget, "gridLayout");
 
-    tableWidgetVoltage = newTable(centralWidget, "tableWidgetVoltage", ReadingColumns, ReadingRows,
-                                  ReadingColumnWidth);
+    tableWidgetVoltage
+        = newTable(centralWidget, "tableWidgetVoltage", ReadingColumns, ReadingRows, ReadingColumnWidth);
     gridLayout->addWidget(tableWidgetVoltage, 0, 0);
-    tableWidgetCurrent = newTable(centralWidget, "tableWidgetCurrent", ReadingColumns, ReadingRows,
-                                  ReadingColumnWidth);
+    tableWidgetCurrent
+        = newTable(centralWidget, "tableWidgetCurrent", ReadingColumns, ReadingRows, ReadingColumnWidth);
     gridLayout->addWidget(tableWidgetCurrent, 0, 1);
 
     groupBox_2 = newWidget<QGroupBox>(centralWidget, "groupBox_2");
@@ -196,8 +196,8 @@ void UiMainWindow::setupUi(QMainWindow *window)
     gridLayout_4->addLayout(horizontalLayout_3, 1, 0);
     gridLayout->addWidget(groupBox_3, 1, 4);
 
-    tableWidgetMisc = newTable(centralWidget, "tableWidgetMisc", StatusColumns, StatusRows,
-                               StatusColumnWidth);
+    tableWidgetMisc
+        = newTable(centralWidget, "tableWidgetMisc", StatusColumns, StatusRows, StatusColumnWidth);
     gridLayout->addWidget(tableWidgetMisc, 0, 4);
 
     window->setCentralWidget(centralWidget);
@@ -220,9 +220,9 @@ void UiMainWindow::retranslateUi(QMainWindow *window)
 
     // Limit columns are for the operator's eye only: nothing compares readings with them.
     setTableTexts(tableWidgetVoltage, {"Value", "min", "max"}, {"Vin", "VCAN", "Vlcd", "Vpcie"},
-                  {{"0", "9", "36"}, {"0", "22", "24"}, {"0", "530", "560"}, {"0", "570", "600"}});
+        {{"0", "9", "36"}, {"0", "22", "24"}, {"0", "530", "560"}, {"0", "570", "600"}});
     setTableTexts(tableWidgetCurrent, {"Value", "min", "max"}, {"Iin", "ICAN", "Idisplay", "Icpu"},
-                  {{"0", "undef", "1.2"}, {"0", "undef", "0.2"}, {"0", "undef", "140"}, {"0", "undef", "undef"}});
+        {{"0", "undef", "1.2"}, {"0", "undef", "0.2"}, {"0", "undef", "140"}, {"0", "undef", "undef"}});
 
     groupBox_2->setTitle(translated("CUA"));
     groupBox_4->setTitle(translated("Pwr state error"));
@@ -241,5 +241,5 @@ void UiMainWindow::retranslateUi(QMainWindow *window)
     pushButtonGPS->setText(translated("ENABLE"));
 
     setTableTexts(tableWidgetMisc, {"Value", "Accept"}, {"PGOOD", "CPOWERR", "TTRIP", "PORT RD", "GPS FAULT"},
-                  {{"0", "1"}, {"0", "0"}, {"0", "0"}, {"0", "undef"}, {"0", "0"}});
+        {{"0", "1"}, {"0", "0"}, {"0", "0"}, {"0", "undef"}, {"0", "0"}});
 }

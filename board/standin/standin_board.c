@@ -26,12 +26,12 @@
 
 /* Raw readings of a healthy board, in the units the monitor's limit columns use. */
 enum {
-    VIN_NOMINAL = 368,      /* 23.97 V */
-    VCAN_NOMINAL = 620,     /* 23.00 V */
-    ICAN_NOMINAL = 5,       /* 0.094 A */
-    LCD_NOMINAL = 545,      /* limits 530 to 560 */
-    PCIE_NOMINAL = 585,     /* limits 570 to 600 */
-    DISPLAY_NOMINAL = 120,  /* limit 140 */
+    VIN_NOMINAL = 368,     /* 23.97 V */
+    VCAN_NOMINAL = 620,    /* 23.00 V */
+    ICAN_NOMINAL = 5,      /* 0.094 A */
+    LCD_NOMINAL = 545,     /* limits 530 to 560 */
+    PCIE_NOMINAL = 585,    /* limits 570 to 600 */
+    DISPLAY_NOMINAL = 120, /* limit 140 */
     CPU_NOMINAL = 850,
     /* Input current in 0.0188 A counts: the board itself plus each supply that is on. */
     IIN_BOARD = 20,
@@ -42,8 +42,16 @@ enum {
 };
 
 /* How far each reading may drift from its nominal value, in raw counts. */
-enum { VIN_DRIFT = 2, VCAN_DRIFT = 1, IIN_DRIFT = 1, ICAN_DRIFT = 1, LCD_DRIFT = 3, PCIE_DRIFT = 3,
-       DISPLAY_DRIFT = 2, CPU_DRIFT = 25 };
+enum {
+    VIN_DRIFT = 2,
+    VCAN_DRIFT = 1,
+    IIN_DRIFT = 1,
+    ICAN_DRIFT = 1,
+    LCD_DRIFT = 3,
+    PCIE_DRIFT = 3,
+    DISPLAY_DRIFT = 2,
+    CPU_DRIFT = 25
+};
 
 /* A modem reset takes its supply's draw away for this many input readings. */
 enum { MODEM_RESET_READINGS = 3 };
@@ -54,10 +62,20 @@ enum { MODEM_RESET_READINGS = 3 };
 #define RANDOM_SEED 0x4f39a5c3u
 #define HANDLE_TAG 0x4f390000u
 
-enum drift { DRIFT_VIN, DRIFT_VCAN, DRIFT_IIN, DRIFT_ICAN, DRIFT_LCD, DRIFT_PCIE, DRIFT_DISPLAY, DRIFT_CPU,
-             DRIFT_COUNT };
+enum drift {
+    DRIFT_VIN,
+    DRIFT_VCAN,
+    DRIFT_IIN,
+    DRIFT_ICAN,
+    DRIFT_LCD,
+    DRIFT_PCIE,
+    DRIFT_DISPLAY,
+    DRIFT_CPU,
+    DRIFT_COUNT
+};
 
-static struct board {
+static struct board
+{
     int open;
     bctrl_handle handle;
     uint16_t sessions;
@@ -198,8 +216,8 @@ bctrl_result bctrl_get_pgood_states(bctrl_handle handle, uint32_t *states)
     return result;
 }
 
-static bctrl_result read_value(bctrl_handle handle, int32_t channel, uint16_t *value, enum drift which,
-                               int nominal, int limit)
+static bctrl_result read_value(
+    bctrl_handle handle, int32_t channel, uint16_t *value, enum drift which, int nominal, int limit)
 {
     const bctrl_result result = check_channel(handle, channel, value);
     if (result == STANDIN_OK)

@@ -18,7 +18,7 @@ int main(int argc, char *argv[])
     const QPixmap picture = QGuiApplication::primaryScreen()->grabWindow(window);
     if (picture.isNull() || !picture.save(arguments.at(2), "PNG")) {
         std::fprintf(stderr, "x11_grab: could not save window %s to %s\n", qPrintable(arguments.at(1)),
-                     qPrintable(arguments.at(2)));
+            qPrintable(arguments.at(2)));
         return 1;
     }
     return 0;

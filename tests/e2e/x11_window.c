@@ -26,8 +26,9 @@ static int window_pid(Display *display, Window window, unsigned long *pid)
     unsigned long count, remaining;
     unsigned char *data = NULL;
     int found = 0;
-    if (XGetWindowProperty(display, window, net_wm_pid, 0, 1, False, XA_CARDINAL, &type, &format,
-                           &count, &remaining, &data) == Success
+    if (XGetWindowProperty(
+            display, window, net_wm_pid, 0, 1, False, XA_CARDINAL, &type, &format, &count, &remaining, &data)
+            == Success
         && data && type == XA_CARDINAL && format == 32 && count == 1) {
         *pid = *(unsigned long *)data;
         found = 1;
@@ -46,9 +47,8 @@ static Window find_window(Display *display, unsigned long pid)
     for (unsigned int i = 0; i < count && result == None; ++i) {
         XWindowAttributes attributes;
         unsigned long owner;
-        if (XGetWindowAttributes(display, children[i], &attributes)
-            && attributes.map_state == IsViewable && window_pid(display, children[i], &owner)
-            && owner == pid)
+        if (XGetWindowAttributes(display, children[i], &attributes) && attributes.map_state == IsViewable
+            && window_pid(display, children[i], &owner) && owner == pid)
             result = children[i];
     }
     if (children)

@@ -11,7 +11,7 @@ struct State
     QList<Call> calls;
     Readings readings;
     std::function<void(const Call &)> hook;
-    std::chrono::milliseconds latency{0};
+    std::chrono::milliseconds latency {0};
 };
 
 State &state()
@@ -23,7 +23,7 @@ State &state()
 void record(Function function, bctrl_handle handle, qint64 argument = 0, bool hasArgument = false)
 {
     State &s = state();
-    s.calls.append(Call{function, handle, argument, hasArgument});
+    s.calls.append(Call {function, handle, argument, hasArgument});
     if (s.latency.count() > 0)
         std::this_thread::sleep_for(s.latency);
     if (s.hook)
@@ -42,23 +42,40 @@ void write(const std::optional<T> &reading, T *out)
 QString name(Function function)
 {
     switch (function) {
-    case Function::Init: return QStringLiteral("bctrl_init");
-    case Function::Deinit: return QStringLiteral("bctrl_deinit");
-    case Function::GetVersionInfo: return QStringLiteral("bctrl_get_version_info");
-    case Function::GetInputVoltage: return QStringLiteral("bctrl_get_input_voltage");
-    case Function::GetCanbusPowerstate: return QStringLiteral("bctrl_get_canbus_powerstate");
-    case Function::GetPgoodStates: return QStringLiteral("bctrl_get_pgood_states");
-    case Function::GetLcdVoltage: return QStringLiteral("bctrl_get_lcd_voltage");
-    case Function::GetPcieVoltage: return QStringLiteral("bctrl_get_pcie_voltage");
-    case Function::GetDisplayCurrent: return QStringLiteral("bctrl_get_display_current");
-    case Function::GetCpuCurrent: return QStringLiteral("bctrl_get_cpu_current");
-    case Function::GetGpsFaultState: return QStringLiteral("bctrl_get_gps_fault_state");
-    case Function::GetThermalTripState: return QStringLiteral("bctrl_get_thermal_trip_state");
-    case Function::EnablePwrGps: return QStringLiteral("bctrl_enable_pwr_gps");
-    case Function::EnablePwrRadio: return QStringLiteral("bctrl_enable_pwr_radio");
-    case Function::EnableCua: return QStringLiteral("bctrl_enable_CUA");
-    case Function::EnableModem: return QStringLiteral("bctrl_enable_modem");
-    case Function::ResetModem: return QStringLiteral("bctrl_reset_modem");
+    case Function::Init:
+        return QStringLiteral("bctrl_init");
+    case Function::Deinit:
+        return QStringLiteral("bctrl_deinit");
+    case Function::GetVersionInfo:
+        return QStringLiteral("bctrl_get_version_info");
+    case Function::GetInputVoltage:
+        return QStringLiteral("bctrl_get_input_voltage");
+    case Function::GetCanbusPowerstate:
+        return QStringLiteral("bctrl_get_canbus_powerstate");
+    case Function::GetPgoodStates:
+        return QStringLiteral("bctrl_get_pgood_states");
+    case Function::GetLcdVoltage:
+        return QStringLiteral("bctrl_get_lcd_voltage");
+    case Function::GetPcieVoltage:
+        return QStringLiteral("bctrl_get_pcie_voltage");
+    case Function::GetDisplayCurrent:
+        return QStringLiteral("bctrl_get_display_current");
+    case Function::GetCpuCurrent:
+        return QStringLiteral("bctrl_get_cpu_current");
+    case Function::GetGpsFaultState:
+        return QStringLiteral("bctrl_get_gps_fault_state");
+    case Function::GetThermalTripState:
+        return QStringLiteral("bctrl_get_thermal_trip_state");
+    case Function::EnablePwrGps:
+        return QStringLiteral("bctrl_enable_pwr_gps");
+    case Function::EnablePwrRadio:
+        return QStringLiteral("bctrl_enable_pwr_radio");
+    case Function::EnableCua:
+        return QStringLiteral("bctrl_enable_CUA");
+    case Function::EnableModem:
+        return QStringLiteral("bctrl_enable_modem");
+    case Function::ResetModem:
+        return QStringLiteral("bctrl_reset_modem");
     case Function::ResetCanbusPowerstateError:
         return QStringLiteral("bctrl_reset_canbus_powerstate_error");
     }

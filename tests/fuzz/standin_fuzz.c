@@ -15,7 +15,8 @@ unsigned long long standin_fuzz_calls;
 
 enum { SENTINEL = 0xa5 };
 
-struct input {
+struct input
+{
     const uint8_t *data;
     size_t size;
 };
@@ -47,21 +48,30 @@ static bctrl_handle current, previous;
 static bctrl_handle pick_handle(struct input *in)
 {
     switch (next_byte(in) % 8) {
-    case 4: return previous;
-    case 5: return 0;
-    case 6: return 0xffffffffu;
-    case 7: return next_word(in);
-    default: return current;
+    case 4:
+        return previous;
+    case 5:
+        return 0;
+    case 6:
+        return 0xffffffffu;
+    case 7:
+        return next_word(in);
+    default:
+        return current;
     }
 }
 
 static int32_t pick_argument(struct input *in)
 {
     switch (next_byte(in) % 4) {
-    case 0: return 0;
-    case 1: return 1;
-    case 2: return -1;
-    default: return (int32_t)next_word(in);
+    case 0:
+        return 0;
+    case 1:
+        return 1;
+    case 2:
+        return -1;
+    default:
+        return (int32_t)next_word(in);
     }
 }
 
@@ -91,8 +101,8 @@ static void one_call(struct input *in)
     const bctrl_handle handle = pick_handle(in);
     const int32_t argument = pick_argument(in);
     const int null_output = (next_byte(in) % 8u) == 0;
-    static const size_t sizes[18] = {0, 0, sizeof(bctrl_version_info), sizeof(bctrl_input_voltage), 4, 4, 2, 2,
-                                     2, 2, 1, 1, 0, 0, 0, 0, 0, 0};
+    static const size_t sizes[18] = {0, 0, sizeof(bctrl_version_info), sizeof(bctrl_input_voltage), 4, 4, 2,
+        2, 2, 2, 1, 1, 0, 0, 0, 0, 0, 0};
     const size_t size = sizes[op];
     void *out = size ? output(size) : NULL;
     void *target = null_output ? NULL : out;
@@ -106,23 +116,57 @@ static void one_call(struct input *in)
         if (current == 0)
             fail("bctrl_init returned handle 0", op);
         break;
-    case 1: result = bctrl_deinit(handle); break;
-    case 2: result = bctrl_get_version_info(handle, target); break;
-    case 3: result = bctrl_get_input_voltage(handle, argument, target); break;
-    case 4: result = bctrl_get_canbus_powerstate(handle, target); break;
-    case 5: result = bctrl_get_pgood_states(handle, target); break;
-    case 6: result = bctrl_get_lcd_voltage(handle, argument, target); break;
-    case 7: result = bctrl_get_pcie_voltage(handle, argument, target); break;
-    case 8: result = bctrl_get_display_current(handle, argument, target); break;
-    case 9: result = bctrl_get_cpu_current(handle, argument, target); break;
-    case 10: result = bctrl_get_gps_fault_state(handle, target); break;
-    case 11: result = bctrl_get_thermal_trip_state(handle, target); break;
-    case 12: result = bctrl_enable_pwr_gps(handle, argument); break;
-    case 13: result = bctrl_enable_pwr_radio(handle, argument); break;
-    case 14: result = bctrl_enable_CUA(handle, argument); break;
-    case 15: result = bctrl_enable_modem(handle, argument); break;
-    case 16: result = bctrl_reset_modem(handle); break;
-    default: result = bctrl_reset_canbus_powerstate_error(handle); break;
+    case 1:
+        result = bctrl_deinit(handle);
+        break;
+    case 2:
+        result = bctrl_get_version_info(handle, target);
+        break;
+    case 3:
+        result = bctrl_get_input_voltage(handle, argument, target);
+        break;
+    case 4:
+        result = bctrl_get_canbus_powerstate(handle, target);
+        break;
+    case 5:
+        result = bctrl_get_pgood_states(handle, target);
+        break;
+    case 6:
+        result = bctrl_get_lcd_voltage(handle, argument, target);
+        break;
+    case 7:
+        result = bctrl_get_pcie_voltage(handle, argument, target);
+        break;
+    case 8:
+        result = bctrl_get_display_current(handle, argument, target);
+        break;
+    case 9:
+        result = bctrl_get_cpu_current(handle, argument, target);
+        break;
+    case 10:
+        result = bctrl_get_gps_fault_state(handle, target);
+        break;
+    case 11:
+        result = bctrl_get_thermal_trip_state(handle, target);
+        break;
+    case 12:
+        result = bctrl_enable_pwr_gps(handle, argument);
+        break;
+    case 13:
+        result = bctrl_enable_pwr_radio(handle, argument);
+        break;
+    case 14:
+        result = bctrl_enable_CUA(handle, argument);
+        break;
+    case 15:
+        result = bctrl_enable_modem(handle, argument);
+        break;
+    case 16:
+        result = bctrl_reset_modem(handle);
+        break;
+    default:
+        result = bctrl_reset_canbus_powerstate_error(handle);
+        break;
     }
 
     if (result != STANDIN_OK && result != STANDIN_ERROR_HANDLE && result != STANDIN_ERROR_ARGUMENT)
