@@ -9,7 +9,7 @@ BUILD_TYPE ?= RelWithDebInfo
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps configure build run test sanitize memcheck fuzz screenshot clean
+.PHONY: all deps configure build run test sanitize memcheck check-static fuzz screenshot clean
 
 all: build
 
@@ -39,6 +39,11 @@ sanitize: deps
 	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	LSAN_OPTIONS=suppressions=$(CURDIR)/sanitizers/lsan.supp:print_suppressions=0 \
 	ctest --output-on-failure --parallel $(JOBS)
+
+# clang-format and clang-tidy on the project's own sources.
+check-static: configure
+	@scripts/install-deps.sh $(QT) checks
+	scripts/static-checks.sh $(BUILD_DIR)
 
 # The poll and controls tests under valgrind memcheck.
 memcheck: build

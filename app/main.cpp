@@ -7,6 +7,6 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     MainWindow window;
     window.show();
-    const int result = app.exec();
+    const int result = QApplication::exec();
     return result;
 }

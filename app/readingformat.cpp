@@ -22,8 +22,9 @@ QString count(quint32 value)
 QString versionField(quint16 field)
 {
     // A low byte above 99 carries into the integer part (1 and 150 give 2.50).
-    const double version = (field % VersionByte) / HundredthsPerUnit + (field / VersionByte);
-    return QString::number(version, 'f', VersionDecimals);
+    const unsigned integerPart = field / VersionByte;
+    const unsigned hundredths = field % VersionByte;
+    return QString::number(hundredths / HundredthsPerUnit + integerPart, 'f', VersionDecimals);
 }
 
 QString versionLine(const bctrl_version_info &info)

@@ -208,7 +208,7 @@ void TestControls::everyCallCarriesTheHandle()
              "pushButtonModem", "pushButtonPower"})
         click(QLatin1String(name));
 
-    const QList<FakeBoard::Call> calls = FakeBoard::calls();
+    const QList<FakeBoard::Call> &calls = FakeBoard::calls();
     QCOMPARE(calls.size(), 15);
     for (const FakeBoard::Call &call : calls)
         QCOMPARE(call.handle, handle);

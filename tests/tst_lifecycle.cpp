@@ -63,7 +63,7 @@ void TestLifecycle::constructionOpensTheBoardOnly()
             window.timerCallback();
     }
     // Whatever bctrl_init returned is what every later call gets.
-    const QList<FakeBoard::Call> calls = FakeBoard::calls();
+    const QList<FakeBoard::Call> &calls = FakeBoard::calls();
     QCOMPARE(calls.constLast().function, Function::Deinit);
     for (const FakeBoard::Call &call : calls.mid(1))
         QCOMPARE(call.handle, handle);
@@ -87,7 +87,7 @@ void TestLifecycle::destructionClosesTheBoardLast()
     window.reset();
     FakeBoard::setHook(nullptr);
 
-    const QList<FakeBoard::Call> calls = FakeBoard::calls();
+    const QList<FakeBoard::Call> &calls = FakeBoard::calls();
     int deinits = 0;
     for (const FakeBoard::Call &call : calls)
         deinits += call.function == Function::Deinit;

@@ -86,7 +86,7 @@ int main(int argc, char **argv)
     }
     net_wm_pid = XInternAtom(display, "_NET_WM_PID", False);
 
-    const struct timespec pause = {0, 50 * 1000 * 1000};
+    const struct timespec pause = {0, 50L * 1000 * 1000};
     Window window = None;
     for (long waited_ms = 0; window == None && waited_ms < timeout * 1000; waited_ms += 50) {
         window = find_window(display, pid);
