@@ -9,7 +9,7 @@ BUILD_TYPE ?= RelWithDebInfo
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps configure build run test sanitize memcheck check-static fuzz screenshot clean
+.PHONY: all deps configure build run test bench sanitize memcheck check-static fuzz screenshot clean
 
 all: build
 
@@ -27,6 +27,13 @@ run: build
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure --parallel $(JOBS)
+
+# Tick cost, start-up, CPU and memory against a bare Qt window, and the soak.
+# BENCH_SECONDS: how long the side-by-side run lasts; SOAK_TICKS: the soak's length.
+BENCH_SECONDS ?= 30
+SOAK_TICKS ?= 1000000
+bench: build
+	bench/run_benchmarks.sh $(BUILD_DIR) $(BENCH_SECONDS) $(SOAK_TICKS)
 
 # The whole test suite built with AddressSanitizer, LeakSanitizer and
 # UndefinedBehaviorSanitizer, stopping at the first report.

@@ -12,6 +12,7 @@ struct State
     Readings readings;
     std::function<void(const Call &)> hook;
     std::chrono::milliseconds latency {0};
+    bool recording = true;
 };
 
 State &state()
@@ -23,11 +24,13 @@ State &state()
 void record(Function function, bctrl_handle handle, qint64 argument = 0, bool hasArgument = false)
 {
     State &s = state();
-    s.calls.append(Call {function, handle, argument, hasArgument});
+    const Call call {function, handle, argument, hasArgument};
+    if (s.recording)
+        s.calls.append(call);
     if (s.latency.count() > 0)
         std::this_thread::sleep_for(s.latency);
     if (s.hook)
-        s.hook(s.calls.constLast());
+        s.hook(call);
 }
 
 template<typename T>
@@ -125,6 +128,11 @@ bctrl_handle initHandle()
 void setHook(std::function<void(const Call &)> hook)
 {
     state().hook = std::move(hook);
+}
+
+void setRecording(bool on)
+{
+    state().recording = on;
 }
 
 void setLatency(std::chrono::milliseconds latency)

@@ -79,6 +79,8 @@ bctrl_handle initHandle();
 
 // Runs inside every call, after it has been recorded and before it returns.
 void setHook(std::function<void(const Call &)> hook);
+// Off: calls are not logged (the hook still runs), for long runs.
+void setRecording(bool on);
 // Every call blocks this long, as a slow bus would.
 void setLatency(std::chrono::milliseconds latency);
 
