@@ -2,14 +2,12 @@
 // tick, the window shown (offscreen) and its events processed as it goes.
 // Reports resident memory after the first 10,000 ticks and at the end, and
 // fails when it grew by more than 1 MiB. Usage: bench_soak [TICKS]
-#include "changingboard.h"
+#include "benchsetup.h"
 #include "mainwindow.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QTest>
-#include <QTimer>
 
 #include <cstdio>
 
@@ -41,11 +39,9 @@ int main(int argc, char *argv[])
         return 2;
     }
 
-    ChangingBoard::install();
+    BenchSetup::installChangingBoard();
     MainWindow window;
-    window.findChild<QTimer *>(QString(), Qt::FindDirectChildrenOnly)->stop();
-    window.show();
-    if (!QTest::qWaitForWindowExposed(&window))
+    if (!BenchSetup::showWithoutTimer(window))
         return 1;
 
     QElapsedTimer clock;
@@ -61,10 +57,10 @@ int main(int argc, char *argv[])
     const long growth = final - settled;
     std::printf("soak_ticks %ld\nsoak_rss_settled_kib %ld\nsoak_rss_end_kib %ld\nsoak_growth_kib %ld\n"
                 "soak_seconds %.1f\n",
-                ticks, settled, final, growth, double(clock.elapsed()) / 1000.0);
+        ticks, settled, final, growth, double(clock.elapsed()) / 1000.0);
     if (settled < 0 || growth > AllowedGrowthKiB) {
         std::fprintf(stderr, "bench_soak: resident memory grew by %ld KiB (at most %ld allowed)\n", growth,
-                     AllowedGrowthKiB);
+            AllowedGrowthKiB);
         return 1;
     }
     return 0;

@@ -1,13 +1,11 @@
 // The cost of the poll: full ten-tick cycles on a zero-latency board, with the
 // window shown (offscreen) and its pending paint events processed after every
 // tick. Prints "tick_us <median microseconds per tick>".
-#include "changingboard.h"
+#include "benchsetup.h"
 #include "mainwindow.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QTest>
-#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
@@ -16,11 +14,9 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    ChangingBoard::install();
+    BenchSetup::installChangingBoard();
     MainWindow window;
-    window.findChild<QTimer *>(QString(), Qt::FindDirectChildrenOnly)->stop();
-    window.show();
-    if (!QTest::qWaitForWindowExposed(&window))
+    if (!BenchSetup::showWithoutTimer(window))
         return 1;
 
     constexpr int TicksPerCycle = 10;

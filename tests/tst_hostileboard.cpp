@@ -1,3 +1,4 @@
+#include "boardscripts.h"
 #include "fakeboard.h"
 #include "mainwindow.h"
 #include "windowtexts.h"
@@ -14,7 +15,7 @@
 // "0"), hands the handle on unchanged, and its controls keep working.
 namespace {
 
-using Cells = QMap<QString, QString>;
+using namespace BoardScripts;
 
 enum class Board { Silent, Maxima, Slow };
 
@@ -32,58 +33,6 @@ const Cells SilentCells = {
     {"tableWidgetMisc[2,0]", "0"},
     {"tableWidgetMisc[4,0]", "0"},
 };
-const Cells MaximaCells = {
-    {"tableWidgetVoltage[0,0]", "4268.73"},
-    {"tableWidgetVoltage[1,0]", "2431.32"},
-    {"tableWidgetVoltage[2,0]", "65535"},
-    {"tableWidgetVoltage[3,0]", "65535"},
-    {"tableWidgetCurrent[0,0]", "1232.06"},
-    {"tableWidgetCurrent[1,0]", "1232.06"},
-    {"tableWidgetCurrent[2,0]", "65535"},
-    {"tableWidgetCurrent[3,0]", "65535"},
-    {"tableWidgetMisc[0,0]", "4294967295"},
-    {"tableWidgetMisc[1,0]", "4294967295"},
-    {"tableWidgetMisc[2,0]", "255"},
-    {"tableWidgetMisc[4,0]", "255"},
-};
-const QString MaximaLine = QStringLiteral(
-    "versioninfo: device_type 255 firmware_version 257.55 hardware_version 257.55 protocol_version 257.55");
-const QString ZeroLine = QStringLiteral(
-    "versioninfo: device_type 0 firmware_version 0.00 hardware_version 0.00 protocol_version 0.00");
-
-void scriptMaxima()
-{
-    FakeBoard::Readings &r = FakeBoard::readings();
-    r.version = bctrl_version_info {0xff, 0xff, 0xffff, 0xffff, 0xffff};
-    r.inputVoltage = bctrl_input_voltage {0xffff, 0xffff, 0xffff, 0xffff};
-    r.canbusPowerstate = r.pgoodStates = 0xffffffffu;
-    r.lcdVoltage = r.pcieVoltage = r.displayCurrent = r.cpuCurrent = 0xffff;
-    r.gpsFaultState = r.thermalTripState = 0xff;
-}
-
-// The calls that the first `ticks` ticks of a run make.
-QStringList pollCalls(int ticks)
-{
-    const QStringList cycle = {
-        "bctrl_get_input_voltage(0)",
-        "bctrl_get_canbus_powerstate()",
-        "bctrl_get_pgood_states()",
-        "bctrl_get_lcd_voltage(0)",
-        "bctrl_get_pcie_voltage(0)",
-        "bctrl_get_display_current(0)",
-        "bctrl_get_cpu_current(0)",
-        "bctrl_get_gps_fault_state()",
-        "bctrl_get_thermal_trip_state()",
-    };
-    QStringList calls = {"bctrl_get_version_info()"};
-    for (int tick = 2; tick <= ticks; ++tick) {
-        const int step = (tick - 2) % 10; // 0..8 query, 9 idle
-        if (step < 9)
-            calls.append(cycle.at(step));
-    }
-    return calls;
-}
-
 } // namespace
 
 Q_DECLARE_METATYPE(Board)
@@ -144,7 +93,7 @@ void TestHostileBoard::keepsWorking()
     const Cells &expected = board == Board::Silent ? SilentCells : MaximaCells;
     for (auto it = expected.cbegin(); it != expected.cend(); ++it)
         QCOMPARE(cells.value(it.key()), it.value());
-    QCOMPARE(WindowTexts::versionLine(*window), board == Board::Silent ? ZeroLine : MaximaLine);
+    QCOMPARE(WindowTexts::versionLine(*window), board == Board::Silent ? ZeroVersionLine : MaximaVersionLine);
 
     // The controls still reach the board.
     FakeBoard::clearCalls();
