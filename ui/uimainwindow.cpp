@@ -62,6 +62,24 @@ Widget *newWidget(QWidget *parent, const char *name)
     return widget;
 }
 
+// A supply's check box, checked (the supplies show as on at start-up), appended to its row.
+QCheckBox *newSupplySwitch(QWidget *parent, QHBoxLayout *row, const char *name)
+{
+    auto *box = newWidget<QCheckBox>(parent, name);
+    box->setChecked(true);
+    row->addWidget(box);
+    return box;
+}
+
+// A supply's "ENABLE" button, appended to its row after the check box.
+QPushButton *newEnableButton(QWidget *parent, QHBoxLayout *row, const char *name)
+{
+    auto *button = newWidget<QPushButton>(parent, name);
+    button->setMinimumSize(SwitchMinimum);
+    row->addWidget(button);
+    return button;
+}
+
 // Creates header items for every column and row, and cell items for all rows
 // but the last, which keeps only its (empty) header item.
 QTableWidget *newTable(QWidget *parent, const char *name, int columns, int rows, int columnWidth)
@@ -143,12 +161,8 @@ void UiMainWindow::setupUi(QMainWindow *window)
     gridLayout_5->addWidget(pushButtonPower, 0, 0);
     gridLayout_2->addWidget(groupBox_4, 1, 0);
     horizontalLayout_4 = newRow("horizontalLayout_4");
-    checkBoxCUA = newWidget<QCheckBox>(groupBox_2, "checkBoxCUA");
-    checkBoxCUA->setChecked(true);
-    horizontalLayout_4->addWidget(checkBoxCUA);
-    pushButtonCUA = newWidget<QPushButton>(groupBox_2, "pushButtonCUA");
-    pushButtonCUA->setMinimumSize(SwitchMinimum);
-    horizontalLayout_4->addWidget(pushButtonCUA);
+    checkBoxCUA = newSupplySwitch(groupBox_2, horizontalLayout_4, "checkBoxCUA");
+    pushButtonCUA = newEnableButton(groupBox_2, horizontalLayout_4, "pushButtonCUA");
     gridLayout_2->addLayout(horizontalLayout_4, 0, 0);
     gridLayout->addWidget(groupBox_2, 1, 0);
 
@@ -160,14 +174,10 @@ void UiMainWindow::setupUi(QMainWindow *window)
     verticalSpacer = new QSpacerItem(20, 40, QSizePolicy::Minimum, QSizePolicy::Expanding);
     gridLayout_3->addItem(verticalSpacer, 0, 0);
     horizontalLayout = newRow("horizontalLayout");
-    checkBoxModem = newWidget<QCheckBox>(groupBox, "checkBoxModem");
+    checkBoxModem = newSupplySwitch(groupBox, horizontalLayout, "checkBoxModem");
     checkBoxModem->setMinimumSize(SwitchMinimum);
     checkBoxModem->setIconSize(QSize(40, 40));
-    checkBoxModem->setChecked(true);
-    horizontalLayout->addWidget(checkBoxModem);
-    pushButton = newWidget<QPushButton>(groupBox, "pushButton");
-    pushButton->setMinimumSize(SwitchMinimum);
-    horizontalLayout->addWidget(pushButton);
+    pushButton = newEnableButton(groupBox, horizontalLayout, "pushButton");
     gridLayout_3->addLayout(horizontalLayout, 2, 0);
     gridLayout->addWidget(groupBox, 1, 1);
 
@@ -179,20 +189,12 @@ void UiMainWindow::setupUi(QMainWindow *window)
     groupBox_3 = newWidget<QGroupBox>(centralWidget, "groupBox_3");
     gridLayout_4 = newGrid(groupBox_3, "gridLayout_4");
     horizontalLayout_2 = newRow("horizontalLayout_2");
-    checkBoxRadio_PWR = newWidget<QCheckBox>(groupBox_3, "checkBoxRadio_PWR");
-    checkBoxRadio_PWR->setChecked(true);
-    horizontalLayout_2->addWidget(checkBoxRadio_PWR);
-    pushButtonRadio = newWidget<QPushButton>(groupBox_3, "pushButtonRadio");
-    pushButtonRadio->setMinimumSize(SwitchMinimum);
-    horizontalLayout_2->addWidget(pushButtonRadio);
+    checkBoxRadio_PWR = newSupplySwitch(groupBox_3, horizontalLayout_2, "checkBoxRadio_PWR");
+    pushButtonRadio = newEnableButton(groupBox_3, horizontalLayout_2, "pushButtonRadio");
     gridLayout_4->addLayout(horizontalLayout_2, 0, 0);
     horizontalLayout_3 = newRow("horizontalLayout_3");
-    checkBoxGPS_PWR = newWidget<QCheckBox>(groupBox_3, "checkBoxGPS_PWR");
-    checkBoxGPS_PWR->setChecked(true);
-    horizontalLayout_3->addWidget(checkBoxGPS_PWR);
-    pushButtonGPS = newWidget<QPushButton>(groupBox_3, "pushButtonGPS");
-    pushButtonGPS->setMinimumSize(SwitchMinimum);
-    horizontalLayout_3->addWidget(pushButtonGPS);
+    checkBoxGPS_PWR = newSupplySwitch(groupBox_3, horizontalLayout_3, "checkBoxGPS_PWR");
+    pushButtonGPS = newEnableButton(groupBox_3, horizontalLayout_3, "pushButtonGPS");
     gridLayout_4->addLayout(horizontalLayout_3, 1, 0);
     gridLayout->addWidget(groupBox_3, 1, 4);
 
