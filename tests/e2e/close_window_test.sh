@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # End-to-end check on a real X server: start the monitor under Xvfb, wait for its
-# window, close it as a window manager does, and expect exit status 0.
+# window and its title, close it as a window manager does, and expect exit
+# status 0.
 #   close_window_test.sh PROGRAM TOOLS_DIR [SCREENSHOT.png]
 # TOOLS_DIR holds x11_window and x11_grab. With a third argument, the window is
 # also saved as a picture once the poll has filled in a full cycle of readings.
@@ -21,8 +22,14 @@ export QT_QPA_PLATFORM=xcb
 pid=$!
 trap 'kill "$pid" 2>/dev/null || true' EXIT
 
-if ! window=$("$tools/x11_window" wait "$pid" 30); then
+if ! found=$("$tools/x11_window" wait "$pid" 30); then
     echo "FAIL: the window of $program never appeared" >&2
+    exit 1
+fi
+window=$(sed -n 1p <<<"$found")
+title=$(sed -n 2p <<<"$found")
+if [ "$title" != "Ardelin Orvane9 power monitor" ]; then
+    echo "FAIL: the window's title is '$title'" >&2
     exit 1
 fi
 if [ -n "$screenshot" ]; then
@@ -39,4 +46,4 @@ if [ "$status" -ne 0 ]; then
     echo "FAIL: $program exited with status $status after its window was closed" >&2
     exit 1
 fi
-echo "PASS: window $window shown, closed by WM_DELETE_WINDOW, exit status 0"
+echo "PASS: window $window \"$title\" shown, closed by WM_DELETE_WINDOW, exit status 0"

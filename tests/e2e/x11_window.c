@@ -1,7 +1,8 @@
 /*
  * Finds and closes a program's window the way a window manager would.
  *
- *   x11_window wait PID [TIMEOUT_SECONDS]   print the id of the process's window
+ *   x11_window wait PID [TIMEOUT_SECONDS]   print the id of the process's window,
+ *                                           and its title on a second line
  *   x11_window close PID [TIMEOUT_SECONDS]  send it a WM_DELETE_WINDOW message
  *
  * Both wait until the process with the given pid maps a top-level window.
@@ -36,6 +37,26 @@ static int window_pid(Display *display, Window window, unsigned long *pid)
     if (data)
         XFree(data);
     return found;
+}
+
+/* The window's UTF-8 title (_NET_WM_NAME), as a window manager shows it. */
+static void print_title(Display *display, Window window)
+{
+    Atom type;
+    int format;
+    unsigned long count, remaining;
+    unsigned char *data = NULL;
+    const Atom name = XInternAtom(display, "_NET_WM_NAME", False);
+    const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
+    if (XGetWindowProperty(
+            display, window, name, 0, 1024, False, utf8, &type, &format, &count, &remaining, &data)
+            == Success
+        && data && format == 8)
+        printf("%.*s\n", (int)count, (const char *)data);
+    else
+        printf("\n");
+    if (data)
+        XFree(data);
 }
 
 static Window find_window(Display *display, unsigned long pid)
@@ -101,6 +122,7 @@ int main(int argc, char **argv)
 
     if (!close_it) {
         printf("%lu\n", (unsigned long)window);
+        print_title(display, window);
         XCloseDisplay(display);
         return 0;
     }
