@@ -19,10 +19,24 @@
  *
  * Each bctrl_init on a closed board starts the board from its cold-start state.
  * Calls are expected from one thread, as the monitor makes them.
+ *
+ * A simulated board must never pass for the real one: the first bctrl_init of
+ * a process says on standard error that the board is simulated, and which
+ * library file was loaded.
  */
+#define _GNU_SOURCE /* dladdr */
 #define BCTRL_BUILDING_LIBRARY
 #include "boardcontrol_api.h"
 #include "standin_results.h"
+
+#include <stdio.h>
+#ifdef _WIN32
+#  include <windows.h>
+#else
+#  include <dlfcn.h>
+#  include <limits.h>
+#  include <stdlib.h>
+#endif
 
 /* Raw readings of a healthy board, in the units the monitor's limit columns use. */
 enum {
@@ -148,8 +162,41 @@ static bctrl_result check_channel(bctrl_handle handle, int32_t channel, const vo
     return channel == 0 ? STANDIN_OK : STANDIN_ERROR_ARGUMENT;
 }
 
+/* The file this library was loaded from, or a placeholder when the loader cannot tell. */
+static const char *library_file(void)
+{
+#ifdef _WIN32
+    static char path[MAX_PATH];
+    HMODULE module = NULL;
+    if (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+            (LPCSTR)&board, &module)
+        && GetModuleFileNameA(module, path, sizeof path) > 0)
+        return path;
+#else
+    static char path[PATH_MAX];
+    Dl_info info;
+    if (dladdr(&board, &info) && info.dli_fname) /* as the loader found it: bin/../lib/... */
+        return realpath(info.dli_fname, path) ? path : info.dli_fname;
+#endif
+    return "(file unknown)";
+}
+
+static void announce_simulation(void)
+{
+    static int announced;
+    if (announced)
+        return;
+    announced = 1;
+    fprintf(stderr,
+        "Orvane_boardcontrol_api: SIMULATED BOARD, no hardware is read or switched: "
+        "the power monitor's stand-in library %s is loaded instead of the board maker's\n",
+        library_file());
+    fflush(stderr);
+}
+
 bctrl_handle bctrl_init(void)
 {
+    announce_simulation();
     if (!board.open) {
         /* A fresh handle per session, never 0, so a stale one is refused. */
         board.sessions = (uint16_t)(board.sessions + 1u);
