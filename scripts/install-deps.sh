@@ -3,14 +3,15 @@
 # need, and only those that are missing. Usage: install-deps.sh [6|5] [extra...]
 #   6 or 5   Qt major version to build against (default 6)
 #   extra    optional package groups: "checks" (sanitizer runtime, clang-tidy,
-#            valgrind)
+#            valgrind), "windows" (MinGW-w64, Wine, NSIS: the Windows build)
 set -euo pipefail
 
 qt=${1:-6}
 shift || true
 
-# Build, tests on Xvfb, and the .deb (dpkg-dev, file).
-packages=(cmake make g++ pkg-config xvfb xauth libx11-dev fonts-dejavu-core dpkg-dev file)
+# Build, tests on Xvfb, and the .deb packages and Debian's checks of them.
+packages=(cmake make g++ pkg-config xvfb xauth libx11-dev fonts-dejavu-core
+          dpkg-dev file lintian desktop-file-utils appstream)
 case "$qt" in
     6) packages+=(qt6-base-dev qt6-qpa-plugins) ;;
     5) packages+=(qtbase5-dev) ;;
@@ -19,7 +20,12 @@ esac
 for group in "$@"; do
     case "$group" in
         checks) packages+=(clang clang-tidy clang-format libclang-rt-dev valgrind python3) ;;
-        *) echo "install-deps.sh: unknown package group '$group' (checks)" >&2; exit 2 ;;
+        # Qt 6's host tools (moc) serve the cross build; Wine runs its tests
+        # and installer, binutils' objdump reads the DLLs' imports.
+        windows) packages+=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+                            qt6-base-dev qt6-base-dev-tools ninja-build wine wine64 fonts-wine nsis
+                            xz-utils) ;;
+        *) echo "install-deps.sh: unknown package group '$group' (checks, windows)" >&2; exit 2 ;;
     esac
 done
 

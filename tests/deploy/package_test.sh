@@ -1,32 +1,84 @@
 #!/usr/bin/env bash
-# Builds the .deb with CPack, checks what it holds and declares, unpacks it and
-# runs the unpacked program under Xvfb.
+# Builds the two .deb packages with CPack, checks what they hold and declare
+# and runs Debian's own checks on them, then unpacks them into a folder of
+# their own (the machine's package database is never touched) and runs the
+# unpacked program: against the unpacked simulated board, which must say so,
+# and without any board library, where the loader must name the one missing.
 #   package_test.sh BUILD_DIR WORK_DIR E2E_SCRIPT E2E_TOOLS
 set -euo pipefail
 
 build_dir=$1 work=$2 e2e=$3 tools=$4
+lib=libOrvane_boardcontrol_api.so
+fail() { echo "FAIL: $*" >&2; exit 1; }
 
 rm -rf "$work"
 mkdir -p "$work"
 (cd "$build_dir" && cpack -G DEB -B "$work" >/dev/null)
-deb=$(find "$work" -maxdepth 1 -name 'powermonitor_*.deb' | head -n 1)
-[ -f "$deb" ] || { echo "FAIL: cpack made no .deb in $work" >&2; exit 1; }
-echo "built $(basename "$deb")"
+program=$(find "$work" -maxdepth 1 -name 'powermonitor_*.deb' | head -n 1)
+board=$(find "$work" -maxdepth 1 -name 'powermonitor-simulated-board_*.deb' | head -n 1)
+[ -f "$program" ] && [ -f "$board" ] || fail "cpack did not make both packages in $work"
+echo "built $(basename "$program") and $(basename "$board")"
 
-contents=$(dpkg-deb -c "$deb")
-for path in ./usr/bin/powermonitor ./usr/lib/libOrvane_boardcontrol_api.so \
-            ./usr/share/applications/powermonitor.desktop; do
-    grep -q " $path\$" <<<"$contents" || { echo "FAIL: the package lacks $path" >&2; exit 1; }
-done
-depends=$(dpkg-deb -f "$deb" Depends)
-grep -q 'libqt[56]widgets' <<<"$depends" || { echo "FAIL: no Qt Widgets in Depends: $depends" >&2; exit 1; }
-echo "Depends: $depends"
-
-# The dependencies it declares are met here (checked only, nothing installed).
-if [ "$(id -u)" -eq 0 ]; then
-    dpkg --dry-run -i "$deb" >/dev/null
+holds() {
+    local deb=$1 contents path
+    contents=$(dpkg-deb -c "$deb")
+    shift
+    for path in "$@"; do
+        grep -q " \./$path\$" <<<"$contents" || fail "$(basename "$deb") lacks /$path"
+    done
+}
+holds "$program" usr/bin/powermonitor usr/share/man/man1/powermonitor.1.gz \
+    usr/share/applications/org.orvane9.powermonitor.desktop \
+    usr/share/metainfo/org.orvane9.powermonitor.metainfo.xml \
+    usr/share/icons/hicolor/scalable/apps/powermonitor.svg \
+    usr/share/doc/powermonitor/copyright usr/share/doc/powermonitor/changelog.gz
+holds "$board" "usr/lib/powermonitor/board/$lib" \
+    usr/share/doc/powermonitor-simulated-board/copyright
+if dpkg-deb -c "$program" | grep -q "$lib"; then
+    fail "the program package carries a board library"
 fi
 
-dpkg-deb -x "$deb" "$work/root"
+depends=$(dpkg-deb -f "$program" Depends)
+grep -q 'libqt[56]widgets' <<<"$depends" || fail "no Qt Widgets in Depends: $depends"
+if grep -q simulated <<<"$(dpkg-deb -f "$program" Depends Recommends Pre-Depends)"; then
+    fail "the program package pulls in the simulated board"
+fi
+echo "Depends: $depends"
+
+lintian --fail-on error,warning "$program" "$board"
+echo "lintian: no errors, no warnings"
+
+# The dependencies they declare are met here (checked only, nothing installed).
+if [ "$(id -u)" -eq 0 ]; then
+    dpkg --dry-run -i "$program" "$board" >/dev/null
+fi
+
+dpkg-deb -x "$program" "$work/root"
+desktop-file-validate "$work/root/usr/share/applications/org.orvane9.powermonitor.desktop"
+appstreamcli validate --no-net "$work/root/usr/share/metainfo/org.orvane9.powermonitor.metainfo.xml" >/dev/null
+echo "desktop-file-validate and appstreamcli: valid"
+
+# Only the program: the loader refuses to start it and names the library.
+status=0
+QT_QPA_PLATFORM=offscreen "$work/root/usr/bin/powermonitor" 2>"$work/no-board.err" || status=$?
+[ "$status" -eq 127 ] && grep -q "$lib" "$work/no-board.err" ||
+    fail "without a board library the program gave status $status and said: $(cat "$work/no-board.err")"
+echo "program alone: $(cat "$work/no-board.err")"
+
+# With the simulated board: it announces itself and names its file.
+dpkg-deb -x "$board" "$work/root"
+QT_QPA_PLATFORM=offscreen "$work/root/usr/bin/powermonitor" 2>"$work/simulated.err" &
+pid=$!
+for _ in $(seq 100); do
+    grep -q 'SIMULATED BOARD' "$work/simulated.err" && break
+    sleep 0.1
+done
+kill "$pid" 2>/dev/null || true
+wait "$pid" 2>/dev/null || true
+grep -q "SIMULATED BOARD.*$work/root/usr/lib/powermonitor/board/$lib" "$work/simulated.err" ||
+    fail "the simulated board did not name itself: $(cat "$work/simulated.err")"
+[ "$(grep -c 'SIMULATED BOARD' "$work/simulated.err")" -eq 1 ] || fail "the simulated board spoke more than once"
+echo "with the simulated board: $(cat "$work/simulated.err")"
+
 "$e2e" "$work/root/usr/bin/powermonitor" "$tools"
-echo "PASS: the package holds a program that runs"
+echo "PASS: both packages pass lintian, and the unpacked program runs on the simulated board"
