@@ -13,16 +13,30 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#if defined(_WIN32) && !defined(BCTRL_STATIC)
-#  if defined(BCTRL_BUILDING_LIBRARY)
-#    define BCTRL_API __declspec(dllexport)
-#  else
-#    define BCTRL_API __declspec(dllimport)
-#  endif
+/*
+ * BCTRL_API marks what the library exports. Callers need no dllimport: the
+ * import library's thunks reach the DLL, and the tests can link a static fake.
+ */
+#if defined(_WIN32) && defined(BCTRL_BUILDING_LIBRARY)
+#  define BCTRL_API __declspec(dllexport)
 #elif defined(BCTRL_BUILDING_LIBRARY)
 #  define BCTRL_API __attribute__((visibility("default")))
 #else
 #  define BCTRL_API
+#endif
+
+/*
+ * BCTRL_CALL is the calling convention of every function: plain C (__cdecl)
+ * unless the library was built with __stdcall, which BCTRL_STDCALL selects
+ * (CMake option BOARDCONTROL_STDCALL). The two differ only on 32-bit x86;
+ * 64-bit Windows has one calling convention.
+ */
+#if defined(_WIN32) && defined(BCTRL_STDCALL)
+#  define BCTRL_CALL __stdcall
+#elif defined(_WIN32)
+#  define BCTRL_CALL __cdecl
+#else
+#  define BCTRL_CALL
 #endif
 
 #ifdef __cplusplus
@@ -51,29 +65,33 @@ typedef struct bctrl_input_voltage
     uint16_t ican_raw;
 } bctrl_input_voltage;
 
-BCTRL_API bctrl_handle bctrl_init(void);
-BCTRL_API bctrl_result bctrl_deinit(bctrl_handle handle);
+BCTRL_API bctrl_handle BCTRL_CALL bctrl_init(void);
+BCTRL_API bctrl_result BCTRL_CALL bctrl_deinit(bctrl_handle handle);
 
-BCTRL_API bctrl_result bctrl_get_version_info(bctrl_handle handle, bctrl_version_info *info);
-BCTRL_API bctrl_result bctrl_get_input_voltage(
+BCTRL_API bctrl_result BCTRL_CALL bctrl_get_version_info(bctrl_handle handle, bctrl_version_info *info);
+BCTRL_API bctrl_result BCTRL_CALL bctrl_get_input_voltage(
     bctrl_handle handle, int32_t channel, bctrl_input_voltage *voltage);
-BCTRL_API bctrl_result bctrl_get_canbus_powerstate(bctrl_handle handle, uint32_t *state);
-BCTRL_API bctrl_result bctrl_get_pgood_states(bctrl_handle handle, uint32_t *states);
-BCTRL_API bctrl_result bctrl_get_lcd_voltage(bctrl_handle handle, int32_t channel, uint16_t *value);
-BCTRL_API bctrl_result bctrl_get_pcie_voltage(bctrl_handle handle, int32_t channel, uint16_t *value);
-BCTRL_API bctrl_result bctrl_get_display_current(bctrl_handle handle, int32_t channel, uint16_t *value);
-BCTRL_API bctrl_result bctrl_get_cpu_current(bctrl_handle handle, int32_t channel, uint16_t *value);
-BCTRL_API bctrl_result bctrl_get_gps_fault_state(bctrl_handle handle, uint8_t *state);
-BCTRL_API bctrl_result bctrl_get_thermal_trip_state(bctrl_handle handle, uint8_t *state);
+BCTRL_API bctrl_result BCTRL_CALL bctrl_get_canbus_powerstate(bctrl_handle handle, uint32_t *state);
+BCTRL_API bctrl_result BCTRL_CALL bctrl_get_pgood_states(bctrl_handle handle, uint32_t *states);
+BCTRL_API bctrl_result BCTRL_CALL bctrl_get_lcd_voltage(
+    bctrl_handle handle, int32_t channel, uint16_t *value);
+BCTRL_API bctrl_result BCTRL_CALL bctrl_get_pcie_voltage(
+    bctrl_handle handle, int32_t channel, uint16_t *value);
+BCTRL_API bctrl_result BCTRL_CALL bctrl_get_display_current(
+    bctrl_handle handle, int32_t channel, uint16_t *value);
+BCTRL_API bctrl_result BCTRL_CALL bctrl_get_cpu_current(
+    bctrl_handle handle, int32_t channel, uint16_t *value);
+BCTRL_API bctrl_result BCTRL_CALL bctrl_get_gps_fault_state(bctrl_handle handle, uint8_t *state);
+BCTRL_API bctrl_result BCTRL_CALL bctrl_get_thermal_trip_state(bctrl_handle handle, uint8_t *state);
 
 /* on: exactly 1 switches the supply on, 0 switches it off. */
-BCTRL_API bctrl_result bctrl_enable_pwr_gps(bctrl_handle handle, int32_t on);
-BCTRL_API bctrl_result bctrl_enable_pwr_radio(bctrl_handle handle, int32_t on);
-BCTRL_API bctrl_result bctrl_enable_CUA(bctrl_handle handle, int32_t on);
-BCTRL_API bctrl_result bctrl_enable_modem(bctrl_handle handle, int32_t on);
+BCTRL_API bctrl_result BCTRL_CALL bctrl_enable_pwr_gps(bctrl_handle handle, int32_t on);
+BCTRL_API bctrl_result BCTRL_CALL bctrl_enable_pwr_radio(bctrl_handle handle, int32_t on);
+BCTRL_API bctrl_result BCTRL_CALL bctrl_enable_CUA(bctrl_handle handle, int32_t on);
+BCTRL_API bctrl_result BCTRL_CALL bctrl_enable_modem(bctrl_handle handle, int32_t on);
 
-BCTRL_API bctrl_result bctrl_reset_modem(bctrl_handle handle);
-BCTRL_API bctrl_result bctrl_reset_canbus_powerstate_error(bctrl_handle handle);
+BCTRL_API bctrl_result BCTRL_CALL bctrl_reset_modem(bctrl_handle handle);
+BCTRL_API bctrl_result BCTRL_CALL bctrl_reset_canbus_powerstate_error(bctrl_handle handle);
 
 #ifdef __cplusplus
 }

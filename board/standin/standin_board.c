@@ -168,7 +168,8 @@ static const char *library_file(void)
 #ifdef _WIN32
     static char path[MAX_PATH];
     HMODULE module = NULL;
-    if (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+    if (GetModuleHandleExA(
+            GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
             (LPCSTR)&board, &module)
         && GetModuleFileNameA(module, path, sizeof path) > 0)
         return path;
@@ -181,17 +182,26 @@ static const char *library_file(void)
     return "(file unknown)";
 }
 
+/* The words and a library path of up to 4096 bytes (PATH_MAX on Linux). */
+enum { ANNOUNCEMENT_SIZE = 4096 + 256 };
+
 static void announce_simulation(void)
 {
     static int announced;
     if (announced)
         return;
     announced = 1;
-    fprintf(stderr,
+    char line[ANNOUNCEMENT_SIZE];
+    snprintf(line, sizeof line,
         "Orvane_boardcontrol_api: SIMULATED BOARD, no hardware is read or switched: "
         "the power monitor's stand-in library %s is loaded instead of the board maker's\n",
         library_file());
+    fputs(line, stderr);
     fflush(stderr);
+#ifdef _WIN32
+    /* A Windows GUI program has no console: say it where debug viewers look too. */
+    OutputDebugStringA(line);
+#endif
 }
 
 bctrl_handle bctrl_init(void)

@@ -5,6 +5,8 @@
 #   close_window_test.sh PROGRAM TOOLS_DIR [SCREENSHOT.png]
 # TOOLS_DIR holds x11_window and x11_grab. With a third argument, the window is
 # also saved as a picture once the poll has filled in a full cycle of readings.
+# POWERMONITOR_E2E_LAUNCHER names a loader that runs PROGRAM in the process it
+# was started as (wine, for the Windows build), so the window's pid is the same.
 set -euo pipefail
 
 program=$1
@@ -18,7 +20,7 @@ if [ -z "${POWERMONITOR_E2E_INNER:-}" ]; then
 fi
 
 export QT_QPA_PLATFORM=xcb
-"$program" &
+${POWERMONITOR_E2E_LAUNCHER:-} "$program" &
 pid=$!
 trap 'kill "$pid" 2>/dev/null || true' EXIT
 

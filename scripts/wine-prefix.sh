@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Makes a Wine prefix once, for the Windows build's tests and checks, and waits
+# until Wine has written it. Safe to call from tests that run in parallel.
+#   wine-prefix.sh PREFIX [QT_QPA_PLATFORM]
+# Wine does not hand QT_* variables from the shell to Windows programs, so a
+# platform plugin for every Qt program in the prefix goes into its registry.
+set -euo pipefail
+
+prefix=$1 platform=${2:-}
+ready=$prefix/.powermonitor-ready
+
+[ -f "$ready" ] && exit 0
+command -v wine >/dev/null || { echo "wine-prefix.sh: wine not found: run scripts/install-deps.sh 6 windows" >&2; exit 1; }
+mkdir -p "$(dirname "$prefix")"
+exec 9>"$prefix.lock"
+flock 9
+[ -f "$ready" ] && exit 0
+
+export WINEPREFIX=$prefix WINEDEBUG=-all
+# No Mono and no Gecko: nothing here needs them, and Wine would offer to download them.
+WINEDLLOVERRIDES="mscoree,mshtml=" wineboot --init >/dev/null 2>&1
+# Nor Wine's menu builder, which would copy the installer's Start-menu entries
+# into the desktop menus of the user running the tests.
+wine reg add 'HKCU\Software\Wine\DllOverrides' /v winemenubuilder.exe /d '' /f >/dev/null
+if [ -n "$platform" ]; then
+    wine reg add 'HKCU\Environment' /v QT_QPA_PLATFORM /d "$platform" /f >/dev/null
+fi
+wineserver -w
+touch "$ready"
