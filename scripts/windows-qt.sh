@@ -52,14 +52,16 @@ say "no Qt archive for Windows found; building Qt 6.4.2 from Debian's qt6-base s
 work=$dest/qt-windows-source
 rm -rf "$work"
 mkdir -p "$work"
-if ! (cd "$work" && apt-get source --download-only qt6-base=6.4.2+dfsg-10 >/dev/null); then
-    say "apt-get could not fetch Debian's qt6-base 6.4.2+dfsg-10 source. It needs a deb-src line in"
-    say "apt's sources, e.g. 'deb-src http://deb.debian.org/debian bookworm main' in"
-    say "/etc/apt/sources.list (or 'Types: deb deb-src' in /etc/apt/sources.list.d/debian.sources),"
-    say "then 'apt-get update'. Or put $name.tar.xz in $project/../shared/toolchains/."
+if ! (cd "$work" && apt-get source --download-only qt6-base >/dev/null); then
+    say "apt-get could not fetch Debian's qt6-base source. It needs a 'deb-src' line for the same"
+    say "archive as the 'deb' line in /etc/apt/sources.list (or 'Types: deb deb-src' in"
+    say "/etc/apt/sources.list.d/*.sources), then 'apt-get update'. Or put $name.tar.xz in"
+    say "$project/../shared/toolchains/ or name it with QT_WINDOWS_ARCHIVE."
     exit 1
 fi
-tar -C "$work" -xf "$work"/qt6-base_6.4.2+dfsg.orig.tar.xz
+orig=$work/qt6-base_6.4.2+dfsg.orig.tar.xz
+[ -f "$orig" ] || { say "Debian's qt6-base source is not Qt 6.4.2: $(ls "$work")"; exit 1; }
+tar -C "$work" -xf "$orig"
 source_dir=$(find "$work" -maxdepth 1 -type d -name 'qtbase-everywhere-src-*' | head -n 1)
 
 # tabletevent is off: Debian's DFSG source leaves out the Wintab header that
