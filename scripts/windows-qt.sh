@@ -11,6 +11,8 @@
 # Never from anywhere else.
 #   windows-qt.sh DEST_DIR
 set -euo pipefail
+# Standard output carries the path alone; everything else goes to stderr.
+exec 3>&1 1>&2
 
 dest=$(mkdir -p "$1" && cd "$1" && pwd)
 name=qt-6.4.2-mingw-w64-x86_64
@@ -20,7 +22,7 @@ qt=$dest/$name
 say() { echo "windows-qt.sh: $*" >&2; }
 
 if [ -f "$qt/lib/cmake/Qt6/qt.toolchain.cmake" ]; then
-    echo "$qt"
+    echo "$qt" >&3
     exit 0
 fi
 
@@ -29,7 +31,7 @@ unpack() {
     rm -rf "$qt"
     tar -C "$dest" -xf "$1"
     [ -f "$qt/lib/cmake/Qt6/qt.toolchain.cmake" ] || { say "$1 does not hold $name/"; exit 1; }
-    echo "$qt"
+    echo "$qt" >&3
     exit 0
 }
 
