@@ -1,10 +1,20 @@
 #include "boardcontrol_api.h"
 #include "standin_results.h"
 
+#include <QTemporaryDir>
 #include <QTest>
 
+#include <cstdio>
 #include <cstring>
 #include <iterator>
+// The POSIX descriptor calls, which the Windows C runtime spells with an underscore.
+#ifdef _WIN32
+#  include <io.h>
+#  define POSIX_IO(name) _##name
+#else
+#  include <unistd.h>
+#  define POSIX_IO(name) name
+#endif
 
 // The stand-in board library through its C interface, as the monitor and any
 // other caller see it.
@@ -114,6 +124,25 @@ QList<quint32> readAll(bctrl_handle handle)
         v.vin_raw, v.iin_raw, v.vcan_raw, v.ican_raw, canbus, pgood, lcd, pcie, display, cpu, gps, ttrip};
 }
 
+// What the library writes to standard error (file descriptor 2) while `run` runs.
+template<typename Function>
+QByteArray standardError(const QString &path, Function run)
+{
+    std::FILE *capture = std::fopen(QFile::encodeName(path).constData(), "w+b");
+    if (!capture)
+        return {};
+    std::fflush(stderr);
+    const int saved = POSIX_IO(dup)(2);
+    POSIX_IO(dup2)(POSIX_IO(fileno)(capture), 2);
+    run();
+    std::fflush(stderr);
+    POSIX_IO(dup2)(saved, 2);
+    POSIX_IO(close)(saved);
+    std::fclose(capture);
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 } // namespace
 
 class TestStandin : public QObject
@@ -121,6 +150,10 @@ class TestStandin : public QObject
     Q_OBJECT
 
 private slots:
+    // The first bctrl_init of the process says that the board is simulated, and
+    // which file was loaded; no later one does. So this comes before init().
+    void initTestCase();
+
     void init() { handle = bctrl_init(); }
     void cleanup() { bctrl_deinit(handle); }
 
@@ -339,6 +372,19 @@ void TestStandin::badCallsWriteNothing()
         QVERIFY(state != 0);
         QVERIFY(qAbs(input(handle).iin_raw - 32) <= 1);
     }
+}
+
+void TestStandin::initTestCase()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QByteArray said = standardError(dir.filePath(QStringLiteral("stderr")), [] {
+        bctrl_deinit(bctrl_init());
+        bctrl_deinit(bctrl_init());
+    });
+    QCOMPARE(said.count("SIMULATED BOARD"), 1);
+    QCOMPARE(said.count('\n'), 1);
+    QVERIFY2(said.contains("Orvane_boardcontrol_api."), said.constData()); // the file it was loaded from
 }
 
 QTEST_APPLESS_MAIN(TestStandin)
