@@ -10,7 +10,7 @@ CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
 .PHONY: all deps configure build run test bench sanitize memcheck check-static fuzz screenshot \
-        windows test-windows screenshot-windows clean
+        windows windows-e2e-tools test-windows screenshot-windows clean
 
 all: build
 
@@ -89,13 +89,14 @@ windows:
 	    -DPOWERMONITOR_HOST_TOOLS=$(CURDIR)/$(BUILD_DIR)/tests/e2e $(CMAKE_FLAGS)
 	cmake --build $(WINDOWS_DIR) --parallel $(JOBS)
 
-test-windows: windows configure
+windows-e2e-tools: configure
 	cmake --build $(BUILD_DIR) --target x11_window x11_grab --parallel $(JOBS)
+
+test-windows: windows windows-e2e-tools
 	cd $(WINDOWS_DIR) && ctest --output-on-failure --parallel $(JOBS)
 
 # The README's picture of the Windows program, taken under Wine on Xvfb.
-screenshot-windows: windows configure
-	cmake --build $(BUILD_DIR) --target x11_window x11_grab --parallel $(JOBS)
+screenshot-windows: windows windows-e2e-tools
 	cd $(WINDOWS_DIR) && ctest -R deploy_windows_installer --output-on-failure
 	mkdir -p docs && cp $(WINDOWS_DIR)/tests/deploy/powermonitor-windows.png docs/powermonitor-windows.png
 

@@ -23,7 +23,7 @@ for group in "$@"; do
         # Qt 6's host tools (moc) serve the cross build; Wine runs its tests
         # and installer, binutils' objdump reads the DLLs' imports.
         windows) packages+=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-                            qt6-base-dev qt6-base-dev-tools ninja-build wine wine64 fonts-wine nsis unzip
+                            qt6-base-dev-tools ninja-build wine wine64 fonts-wine nsis unzip
                             xz-utils) ;;
         *) echo "install-deps.sh: unknown package group '$group' (checks, windows)" >&2; exit 2 ;;
     esac
