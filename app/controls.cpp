@@ -6,7 +6,7 @@
 
 namespace {
 
-using SwitchCall = bctrl_result (*)(bctrl_handle, int32_t);
+using SwitchCall = bctrl_result(BCTRL_CALL *)(bctrl_handle, int32_t);
 
 // The supply switches take exactly 1 for on and 0 for off.
 int32_t switchState(bool on)

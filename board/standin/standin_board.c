@@ -204,7 +204,7 @@ static void announce_simulation(void)
 #endif
 }
 
-bctrl_handle bctrl_init(void)
+bctrl_handle BCTRL_CALL bctrl_init(void)
 {
     announce_simulation();
     if (!board.open) {
@@ -219,7 +219,7 @@ bctrl_handle bctrl_init(void)
     return board.handle;
 }
 
-bctrl_result bctrl_deinit(bctrl_handle handle)
+bctrl_result BCTRL_CALL bctrl_deinit(bctrl_handle handle)
 {
     if (!valid(handle))
         return STANDIN_ERROR_HANDLE;
@@ -227,7 +227,7 @@ bctrl_result bctrl_deinit(bctrl_handle handle)
     return STANDIN_OK;
 }
 
-bctrl_result bctrl_get_version_info(bctrl_handle handle, bctrl_version_info *info)
+bctrl_result BCTRL_CALL bctrl_get_version_info(bctrl_handle handle, bctrl_version_info *info)
 {
     const bctrl_result result = check(handle, info);
     if (result == STANDIN_OK)
@@ -235,7 +235,7 @@ bctrl_result bctrl_get_version_info(bctrl_handle handle, bctrl_version_info *inf
     return result;
 }
 
-bctrl_result bctrl_get_input_voltage(bctrl_handle handle, int32_t channel, bctrl_input_voltage *voltage)
+bctrl_result BCTRL_CALL bctrl_get_input_voltage(bctrl_handle handle, int32_t channel, bctrl_input_voltage *voltage)
 {
     const bctrl_result result = check_channel(handle, channel, voltage);
     if (result != STANDIN_OK)
@@ -257,7 +257,7 @@ bctrl_result bctrl_get_input_voltage(bctrl_handle handle, int32_t channel, bctrl
     return STANDIN_OK;
 }
 
-bctrl_result bctrl_get_canbus_powerstate(bctrl_handle handle, uint32_t *state)
+bctrl_result BCTRL_CALL bctrl_get_canbus_powerstate(bctrl_handle handle, uint32_t *state)
 {
     const bctrl_result result = check(handle, state);
     if (result == STANDIN_OK)
@@ -265,7 +265,7 @@ bctrl_result bctrl_get_canbus_powerstate(bctrl_handle handle, uint32_t *state)
     return result;
 }
 
-bctrl_result bctrl_get_pgood_states(bctrl_handle handle, uint32_t *states)
+bctrl_result BCTRL_CALL bctrl_get_pgood_states(bctrl_handle handle, uint32_t *states)
 {
     const bctrl_result result = check(handle, states);
     if (result == STANDIN_OK)
@@ -282,22 +282,22 @@ static bctrl_result read_value(
     return result;
 }
 
-bctrl_result bctrl_get_lcd_voltage(bctrl_handle handle, int32_t channel, uint16_t *value)
+bctrl_result BCTRL_CALL bctrl_get_lcd_voltage(bctrl_handle handle, int32_t channel, uint16_t *value)
 {
     return read_value(handle, channel, value, DRIFT_LCD, LCD_NOMINAL, LCD_DRIFT);
 }
 
-bctrl_result bctrl_get_pcie_voltage(bctrl_handle handle, int32_t channel, uint16_t *value)
+bctrl_result BCTRL_CALL bctrl_get_pcie_voltage(bctrl_handle handle, int32_t channel, uint16_t *value)
 {
     return read_value(handle, channel, value, DRIFT_PCIE, PCIE_NOMINAL, PCIE_DRIFT);
 }
 
-bctrl_result bctrl_get_display_current(bctrl_handle handle, int32_t channel, uint16_t *value)
+bctrl_result BCTRL_CALL bctrl_get_display_current(bctrl_handle handle, int32_t channel, uint16_t *value)
 {
     return read_value(handle, channel, value, DRIFT_DISPLAY, DISPLAY_NOMINAL, DISPLAY_DRIFT);
 }
 
-bctrl_result bctrl_get_cpu_current(bctrl_handle handle, int32_t channel, uint16_t *value)
+bctrl_result BCTRL_CALL bctrl_get_cpu_current(bctrl_handle handle, int32_t channel, uint16_t *value)
 {
     return read_value(handle, channel, value, DRIFT_CPU, CPU_NOMINAL, CPU_DRIFT);
 }
@@ -310,12 +310,12 @@ static bctrl_result read_state(bctrl_handle handle, uint8_t *state)
     return result;
 }
 
-bctrl_result bctrl_get_gps_fault_state(bctrl_handle handle, uint8_t *state)
+bctrl_result BCTRL_CALL bctrl_get_gps_fault_state(bctrl_handle handle, uint8_t *state)
 {
     return read_state(handle, state);
 }
 
-bctrl_result bctrl_get_thermal_trip_state(bctrl_handle handle, uint8_t *state)
+bctrl_result BCTRL_CALL bctrl_get_thermal_trip_state(bctrl_handle handle, uint8_t *state)
 {
     return read_state(handle, state);
 }
@@ -330,27 +330,27 @@ static bctrl_result switch_supply(bctrl_handle handle, int32_t on, int *supply)
     return STANDIN_OK;
 }
 
-bctrl_result bctrl_enable_pwr_gps(bctrl_handle handle, int32_t on)
+bctrl_result BCTRL_CALL bctrl_enable_pwr_gps(bctrl_handle handle, int32_t on)
 {
     return switch_supply(handle, on, &board.gps_on);
 }
 
-bctrl_result bctrl_enable_pwr_radio(bctrl_handle handle, int32_t on)
+bctrl_result BCTRL_CALL bctrl_enable_pwr_radio(bctrl_handle handle, int32_t on)
 {
     return switch_supply(handle, on, &board.radio_on);
 }
 
-bctrl_result bctrl_enable_CUA(bctrl_handle handle, int32_t on)
+bctrl_result BCTRL_CALL bctrl_enable_CUA(bctrl_handle handle, int32_t on)
 {
     return switch_supply(handle, on, &board.cua_on);
 }
 
-bctrl_result bctrl_enable_modem(bctrl_handle handle, int32_t on)
+bctrl_result BCTRL_CALL bctrl_enable_modem(bctrl_handle handle, int32_t on)
 {
     return switch_supply(handle, on, &board.modem_on);
 }
 
-bctrl_result bctrl_reset_modem(bctrl_handle handle)
+bctrl_result BCTRL_CALL bctrl_reset_modem(bctrl_handle handle)
 {
     if (!valid(handle))
         return STANDIN_ERROR_HANDLE;
@@ -359,7 +359,7 @@ bctrl_result bctrl_reset_modem(bctrl_handle handle)
     return STANDIN_OK;
 }
 
-bctrl_result bctrl_reset_canbus_powerstate_error(bctrl_handle handle)
+bctrl_result BCTRL_CALL bctrl_reset_canbus_powerstate_error(bctrl_handle handle)
 {
     if (!valid(handle))
         return STANDIN_ERROR_HANDLE;

@@ -148,119 +148,119 @@ using FakeBoard::record;
 
 extern "C" {
 
-bctrl_handle bctrl_init(void)
+bctrl_handle BCTRL_CALL bctrl_init(void)
 {
     record(Function::Init, 0);
     return FakeBoard::initHandle();
 }
 
-bctrl_result bctrl_deinit(bctrl_handle handle)
+bctrl_result BCTRL_CALL bctrl_deinit(bctrl_handle handle)
 {
     record(Function::Deinit, handle);
     return 0;
 }
 
-bctrl_result bctrl_get_version_info(bctrl_handle handle, bctrl_version_info *info)
+bctrl_result BCTRL_CALL bctrl_get_version_info(bctrl_handle handle, bctrl_version_info *info)
 {
     record(Function::GetVersionInfo, handle);
     FakeBoard::write(readings().version, info);
     return 0;
 }
 
-bctrl_result bctrl_get_input_voltage(bctrl_handle handle, int32_t channel, bctrl_input_voltage *voltage)
+bctrl_result BCTRL_CALL bctrl_get_input_voltage(bctrl_handle handle, int32_t channel, bctrl_input_voltage *voltage)
 {
     record(Function::GetInputVoltage, handle, channel, true);
     FakeBoard::write(readings().inputVoltage, voltage);
     return 0;
 }
 
-bctrl_result bctrl_get_canbus_powerstate(bctrl_handle handle, uint32_t *state)
+bctrl_result BCTRL_CALL bctrl_get_canbus_powerstate(bctrl_handle handle, uint32_t *state)
 {
     record(Function::GetCanbusPowerstate, handle);
     FakeBoard::write(readings().canbusPowerstate, state);
     return 0;
 }
 
-bctrl_result bctrl_get_pgood_states(bctrl_handle handle, uint32_t *states)
+bctrl_result BCTRL_CALL bctrl_get_pgood_states(bctrl_handle handle, uint32_t *states)
 {
     record(Function::GetPgoodStates, handle);
     FakeBoard::write(readings().pgoodStates, states);
     return 0;
 }
 
-bctrl_result bctrl_get_lcd_voltage(bctrl_handle handle, int32_t channel, uint16_t *value)
+bctrl_result BCTRL_CALL bctrl_get_lcd_voltage(bctrl_handle handle, int32_t channel, uint16_t *value)
 {
     record(Function::GetLcdVoltage, handle, channel, true);
     FakeBoard::write(readings().lcdVoltage, value);
     return 0;
 }
 
-bctrl_result bctrl_get_pcie_voltage(bctrl_handle handle, int32_t channel, uint16_t *value)
+bctrl_result BCTRL_CALL bctrl_get_pcie_voltage(bctrl_handle handle, int32_t channel, uint16_t *value)
 {
     record(Function::GetPcieVoltage, handle, channel, true);
     FakeBoard::write(readings().pcieVoltage, value);
     return 0;
 }
 
-bctrl_result bctrl_get_display_current(bctrl_handle handle, int32_t channel, uint16_t *value)
+bctrl_result BCTRL_CALL bctrl_get_display_current(bctrl_handle handle, int32_t channel, uint16_t *value)
 {
     record(Function::GetDisplayCurrent, handle, channel, true);
     FakeBoard::write(readings().displayCurrent, value);
     return 0;
 }
 
-bctrl_result bctrl_get_cpu_current(bctrl_handle handle, int32_t channel, uint16_t *value)
+bctrl_result BCTRL_CALL bctrl_get_cpu_current(bctrl_handle handle, int32_t channel, uint16_t *value)
 {
     record(Function::GetCpuCurrent, handle, channel, true);
     FakeBoard::write(readings().cpuCurrent, value);
     return 0;
 }
 
-bctrl_result bctrl_get_gps_fault_state(bctrl_handle handle, uint8_t *state)
+bctrl_result BCTRL_CALL bctrl_get_gps_fault_state(bctrl_handle handle, uint8_t *state)
 {
     record(Function::GetGpsFaultState, handle);
     FakeBoard::write(readings().gpsFaultState, state);
     return 0;
 }
 
-bctrl_result bctrl_get_thermal_trip_state(bctrl_handle handle, uint8_t *state)
+bctrl_result BCTRL_CALL bctrl_get_thermal_trip_state(bctrl_handle handle, uint8_t *state)
 {
     record(Function::GetThermalTripState, handle);
     FakeBoard::write(readings().thermalTripState, state);
     return 0;
 }
 
-bctrl_result bctrl_enable_pwr_gps(bctrl_handle handle, int32_t on)
+bctrl_result BCTRL_CALL bctrl_enable_pwr_gps(bctrl_handle handle, int32_t on)
 {
     record(Function::EnablePwrGps, handle, on, true);
     return 0;
 }
 
-bctrl_result bctrl_enable_pwr_radio(bctrl_handle handle, int32_t on)
+bctrl_result BCTRL_CALL bctrl_enable_pwr_radio(bctrl_handle handle, int32_t on)
 {
     record(Function::EnablePwrRadio, handle, on, true);
     return 0;
 }
 
-bctrl_result bctrl_enable_CUA(bctrl_handle handle, int32_t on)
+bctrl_result BCTRL_CALL bctrl_enable_CUA(bctrl_handle handle, int32_t on)
 {
     record(Function::EnableCua, handle, on, true);
     return 0;
 }
 
-bctrl_result bctrl_enable_modem(bctrl_handle handle, int32_t on)
+bctrl_result BCTRL_CALL bctrl_enable_modem(bctrl_handle handle, int32_t on)
 {
     record(Function::EnableModem, handle, on, true);
     return 0;
 }
 
-bctrl_result bctrl_reset_modem(bctrl_handle handle)
+bctrl_result BCTRL_CALL bctrl_reset_modem(bctrl_handle handle)
 {
     record(Function::ResetModem, handle);
     return 0;
 }
 
-bctrl_result bctrl_reset_canbus_powerstate_error(bctrl_handle handle)
+bctrl_result BCTRL_CALL bctrl_reset_canbus_powerstate_error(bctrl_handle handle)
 {
     record(Function::ResetCanbusPowerstateError, handle);
     return 0;
