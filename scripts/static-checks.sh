@@ -21,12 +21,20 @@ fi
 echo "--- clang-tidy"
 mapfile -t units < <(git ls-files '*.c' '*.cpp')
 # The build's generated moc sources must exist for the test units to parse.
+# clang-tidy exits non-zero when it cannot check a file (a compile error, a
+# crash); that fails the check as surely as a finding does.
+status=0
 printf '%s\n' "${units[@]}" |
     xargs -P "$(nproc 2>/dev/null || echo 2)" -n 1 clang-tidy -p "$build" --quiet \
         --header-filter="^$PWD/(app|ui|board|tests|bench)/" \
-        --extra-arg=-Wno-gnu-zero-variadic-macro-arguments 2>&1 |
-    grep -v -E '^[0-9]+ warnings? (and [0-9]+ errors? )?generated\.$|^Suppressed [0-9]+ warnings|^Use -header-filter|^$' \
-    >"$build/clang-tidy.log" || true
+        --extra-arg=-Wno-gnu-zero-variadic-macro-arguments >"$build/clang-tidy.raw" 2>&1 || status=$?
+grep -v -E '^[0-9]+ warnings? (and [0-9]+ errors? )?generated\.$|^Suppressed [0-9]+ warnings|^Use -header-filter|^$' \
+    "$build/clang-tidy.raw" >"$build/clang-tidy.log" || true
+if [ "$status" -ne 0 ]; then
+    cat "$build/clang-tidy.log"
+    echo "FAIL: clang-tidy could not check every file (exit status $status)" >&2
+    exit 1
+fi
 if grep -q -E 'warning:|error:' "$build/clang-tidy.log"; then
     cat "$build/clang-tidy.log"
     echo "FAIL: clang-tidy findings above" >&2
