@@ -3,7 +3,9 @@
 # need, and only those that are missing. Usage: install-deps.sh [6|5] [extra...]
 #   6 or 5   Qt major version to build against (default 6)
 #   extra    optional package groups: "checks" (sanitizer runtime, clang-tidy,
-#            valgrind), "windows" (MinGW-w64, Wine, NSIS: the Windows build)
+#            valgrind), "windows-x64" and "windows-x86" (MinGW-w64, Wine, NSIS:
+#            the Windows builds; windows-x86 also adds dpkg's i386 architecture
+#            for 32-bit Wine)
 set -euo pipefail
 
 qt=${1:-6}
@@ -20,12 +22,18 @@ esac
 for group in "$@"; do
     case "$group" in
         checks) packages+=(clang clang-tidy clang-format libclang-rt-dev valgrind python3) ;;
-        # Qt 6's host tools (moc) serve the cross build; Wine runs its tests
-        # and installer, binutils' objdump reads the DLLs' imports.
-        windows) packages+=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-                            qt6-base-dev-tools ninja-build wine wine64 fonts-wine nsis unzip
-                            xz-utils) ;;
-        *) echo "install-deps.sh: unknown package group '$group' (checks, windows)" >&2; exit 2 ;;
+        # Qt 6's host tools (moc) serve the 64-bit cross build; Wine runs the
+        # tests and installers, binutils' objdump reads the DLLs' imports and
+        # gendef (mingw-w64-tools) a maker's DLL's exports.
+        windows-x64|windows-x86)
+            packages+=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+                       mingw-w64-tools qt6-base-dev-tools ninja-build wine wine64 fonts-wine nsis unzip
+                       xz-utils)
+            # The 32-bit build also checks that the 64-bit one refuses a 32-bit DLL.
+            [ "$group" = windows-x86 ] &&
+                packages+=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
+                           wine32:i386) ;;
+        *) echo "install-deps.sh: unknown package group '$group' (checks, windows-x64, windows-x86)" >&2; exit 2 ;;
     esac
 done
 
@@ -52,7 +60,13 @@ if [ "$(id -u)" -ne 0 ]; then
     sudo=(sudo)
 fi
 
+# sudo drops the caller's environment, so the front end is set on its command line.
+apt=("${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get)
+# 32-bit Wine is an i386 package, installable once dpkg takes that architecture.
+if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    echo "install-deps.sh: adding dpkg's i386 architecture for 32-bit Wine (dpkg --add-architecture i386)"
+    "${sudo[@]}" dpkg --add-architecture i386
+fi
 echo "install-deps.sh: installing ${missing[*]}"
-export DEBIAN_FRONTEND=noninteractive
-"${sudo[@]}" apt-get update -q
-"${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+"${apt[@]}" update -q
+"${apt[@]}" install -y -q --no-install-recommends "${missing[@]}"
