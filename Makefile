@@ -1,13 +1,17 @@
 # The two everyday commands:
 #   make run    install what is missing, build, and start the monitor on the stand-in board
 #   make test   install what is missing, build, and run the whole test suite
-# QT=5 builds against Qt 5.15 instead of Qt 6; CMAKE_FLAGS adds configure options.
+# QT=5 builds against Qt 5.15 instead of Qt 6; CMAKE_FLAGS adds configure options;
+# BUILD_TYPE overrides the preset's build type. The configurations themselves are
+# CMake presets (CMakePresets.json), which IDEs and `cmake --preset` read too.
 
 QT ?= 6
-BUILD_DIR ?= build/qt$(QT)
-BUILD_TYPE ?= RelWithDebInfo
+PRESET := qt$(QT)
+BUILD_DIR := build/$(PRESET)
+BUILD_TYPE ?=
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+configure_flags = $(if $(BUILD_TYPE),-DCMAKE_BUILD_TYPE=$(BUILD_TYPE)) $(CMAKE_FLAGS)
 
 .PHONY: all deps configure build run test bench sanitize memcheck check-static fuzz screenshot \
         windows windows-e2e-tools test-windows screenshot-windows clean
@@ -18,16 +22,16 @@ deps:
 	@scripts/install-deps.sh $(QT)
 
 configure: deps
-	cmake -S . -B $(BUILD_DIR) -DPOWERMONITOR_QT=$(QT) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_FLAGS)
+	cmake --preset $(PRESET) $(configure_flags)
 
 build: configure
-	cmake --build $(BUILD_DIR) --parallel $(JOBS)
+	cmake --build --preset $(PRESET) --parallel $(JOBS)
 
 run: build
 	@scripts/run.sh $(BUILD_DIR)/powermonitor
 
 test: build
-	cd $(BUILD_DIR) && ctest --output-on-failure --parallel $(JOBS)
+	ctest --preset $(PRESET) --parallel $(JOBS)
 
 # Tick cost, start-up, CPU and memory against a bare Qt window, and the soak.
 # BENCH_SECONDS: how long the side-by-side run lasts; SOAK_TICKS: the soak's length.
@@ -38,15 +42,10 @@ bench: build
 
 # The whole test suite built with AddressSanitizer, LeakSanitizer and
 # UndefinedBehaviorSanitizer, stopping at the first report.
-SANITIZE_DIR ?= build/sanitize-qt$(QT)
 sanitize: deps
-	cmake -S . -B $(SANITIZE_DIR) -DPOWERMONITOR_QT=$(QT) -DCMAKE_BUILD_TYPE=Debug -DPOWERMONITOR_SANITIZE=ON $(CMAKE_FLAGS)
-	cmake --build $(SANITIZE_DIR) --parallel $(JOBS)
-	cd $(SANITIZE_DIR) && \
-	ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:abort_on_error=0:detect_stack_use_after_return=1 \
-	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-	LSAN_OPTIONS=suppressions=$(CURDIR)/sanitizers/lsan.supp:print_suppressions=0 \
-	ctest --output-on-failure --parallel $(JOBS)
+	cmake --preset sanitize-$(PRESET) $(CMAKE_FLAGS)
+	cmake --build --preset sanitize-$(PRESET) --parallel $(JOBS)
+	ctest --preset sanitize-$(PRESET) --parallel $(JOBS)
 
 # clang-format and clang-tidy on the project's own sources.
 check-static: configure
@@ -74,31 +73,41 @@ screenshot: build
 	cd $(BUILD_DIR) && ctest -R e2e_close_window --output-on-failure
 	mkdir -p docs && cp $(BUILD_DIR)/tests/e2e/powermonitor.png docs/powermonitor.png
 
-# The Windows program, cross-built with MinGW-w64 against Qt 6.4.2 for Windows
-# (scripts/windows-qt.sh puts it under build/), and its tests, installer and
-# end-to-end check under Wine. The installer's check finds and closes the
-# window with the Linux build's X11 tools.
-WINDOWS_DIR ?= build/windows
-windows:
-	@scripts/install-deps.sh 6 windows
-	qt=$$(scripts/windows-qt.sh build) && \
-	cmake -S . -B $(WINDOWS_DIR) -DCMAKE_BUILD_TYPE=Release \
-	    -DCMAKE_TOOLCHAIN_FILE=$$qt/lib/cmake/Qt6/qt.toolchain.cmake \
-	    -DQT_CHAINLOAD_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-x86_64.cmake \
-	    -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/$$(gcc -print-multiarch)/cmake \
-	    -DPOWERMONITOR_HOST_TOOLS=$(CURDIR)/$(BUILD_DIR)/tests/e2e $(CMAKE_FLAGS)
-	cmake --build $(WINDOWS_DIR) --parallel $(JOBS)
+# The Windows programs, cross-built with MinGW-w64 and tested under Wine:
+# WINDOWS_ARCH=x64 (the default) for Windows 10 and 11 on Qt 6, WINDOWS_ARCH=x86
+# for Windows 7 SP1 to 11 on Qt 5.15, each in its own build folder. The Qt for
+# Windows comes from scripts/windows-qt.sh (into build/). The installer's check
+# finds and closes the window with the Linux build's X11 tools.
+WINDOWS_ARCH ?= x64
+ifeq ($(WINDOWS_ARCH),x64)
+WINDOWS_DIR := build/windows
+WINDOWS_SCREENSHOT := docs/powermonitor-windows.png
+else ifeq ($(WINDOWS_ARCH),x86)
+WINDOWS_DIR := build/windows-x86
+WINDOWS_SCREENSHOT := docs/powermonitor-windows-x86.png
+else
+$(error WINDOWS_ARCH is x64 or x86, not '$(WINDOWS_ARCH)')
+endif
 
-windows-e2e-tools: configure
-	cmake --build $(BUILD_DIR) --target x11_window x11_grab --parallel $(JOBS)
+windows:
+	@scripts/install-deps.sh 6 windows-$(WINDOWS_ARCH)
+	scripts/windows-qt.sh $(WINDOWS_ARCH) build >/dev/null
+	cmake --preset windows-$(WINDOWS_ARCH) $(CMAKE_FLAGS)
+	cmake --build --preset windows-$(WINDOWS_ARCH) --parallel $(JOBS)
+
+# The Linux build's own configuration: the Windows CMAKE_FLAGS stay out of it.
+windows-e2e-tools:
+	@scripts/install-deps.sh 6
+	[ -f build/qt6/CMakeCache.txt ] || cmake --preset qt6
+	cmake --build --preset qt6 --target x11_window x11_grab --parallel $(JOBS)
 
 test-windows: windows windows-e2e-tools
-	cd $(WINDOWS_DIR) && ctest --output-on-failure --parallel $(JOBS)
+	ctest --preset windows-$(WINDOWS_ARCH) --parallel $(JOBS)
 
 # The README's picture of the Windows program, taken under Wine on Xvfb.
 screenshot-windows: windows windows-e2e-tools
-	cd $(WINDOWS_DIR) && ctest -R deploy_windows_installer --output-on-failure
-	mkdir -p docs && cp $(WINDOWS_DIR)/tests/deploy/powermonitor-windows.png docs/powermonitor-windows.png
+	ctest --preset windows-$(WINDOWS_ARCH) -R deploy_windows_installer
+	mkdir -p docs && cp $(WINDOWS_DIR)/tests/deploy/powermonitor-windows.png $(WINDOWS_SCREENSHOT)
 
 clean:
 	rm -rf build

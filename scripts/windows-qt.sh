@@ -1,27 +1,42 @@
 #!/usr/bin/env bash
-# Puts Qt 6.4.2 for 64-bit Windows (cross-built with MinGW-w64) into a folder
-# and prints the folder's path. In order of preference:
+# Puts the Qt for one Windows architecture into a folder and prints its path:
+#   x64  Qt 6.4.2 for 64-bit Windows (Debian's qt6-base 6.4.2+dfsg-10)
+#   x86  Qt 5.15.8 for 32-bit Windows (Debian's qtbase-opensource-src 5.15.8+dfsg-11+deb12u3)
+# both cross-built with MinGW-w64 from Debian's source with Debian's patches
+# applied. In order of preference:
 #  1. it is there already;
 #  2. the archive is at hand: QT_WINDOWS_ARCHIVE, or ../shared/toolchains/ beside
 #     the project (checked against its checksum), or the one this script built
 #     on an earlier run (kept in .cache/, which make clean leaves alone);
-#  3. it is built from Debian's own qt6-base source with the configure line
-#     below (about an hour on two cores), packed into that archive for the next
-#     run, and unpacked.
+#  3. it is built from Debian's source (dpkg-source -x applies Debian's patches)
+#     with the configure line below (35 to 60 minutes on two cores), packed into
+#     that archive for the next run, and unpacked.
 # Never from anywhere else.
-#   windows-qt.sh DEST_DIR
+#   windows-qt.sh x64|x86 DEST_DIR
 set -euo pipefail
 # Standard output carries the path alone; everything else goes to stderr.
 exec 3>&1 1>&2
 
-dest=$(mkdir -p "$1" && cd "$1" && pwd)
-name=qt-6.4.2-mingw-w64-x86_64
-sha256=5198ba4e800b56193e0f1e4ebfd3478837d8e812819e44b7c202f89099937f8b
+say() { echo "windows-qt.sh: $*" >&2; }
+arch=${1:-} dest=${2:-}
+case "$arch" in
+    x64) name=qt-6.4.2+dfsg-10-mingw-w64-x86_64
+         sha256=b88a0d27e9fde1d28082fb9eb1d317e8e78fbe79ab23be4780f937dac89fc060
+         source_package=qt6-base version=6.4.2+dfsg-10 triple=x86_64-w64-mingw32
+         marker=lib/cmake/Qt6/qt.toolchain.cmake ;;
+    x86) name=qt-5.15.8-mingw-w64-i686
+         sha256=1b8af15e6f5934ff50124441e7feb6d572684d8ce9f504d9c0dbd4c9dea88256
+         source_package=qtbase-opensource-src version=5.15.8+dfsg-11+deb12u3 triple=i686-w64-mingw32
+         marker=lib/cmake/Qt5/Qt5Config.cmake ;;
+    *) say "usage: windows-qt.sh x64|x86 DEST_DIR (not '$arch')"; exit 2 ;;
+esac
+[ -n "$dest" ] || { say "usage: windows-qt.sh x64|x86 DEST_DIR"; exit 2; }
+
+dest=$(mkdir -p "$dest" && cd "$dest" && pwd)
 project=$(cd "$(dirname "$0")/.." && pwd)
 qt=$dest/$name
-say() { echo "windows-qt.sh: $*" >&2; }
 
-if [ -f "$qt/lib/cmake/Qt6/qt.toolchain.cmake" ]; then
+if [ -f "$qt/$marker" ]; then
     echo "$qt" >&3
     exit 0
 fi
@@ -30,7 +45,7 @@ unpack() {
     say "unpacking $1"
     rm -rf "$qt"
     tar -C "$dest" -xf "$1"
-    [ -f "$qt/lib/cmake/Qt6/qt.toolchain.cmake" ] || { say "$1 does not hold $name/"; exit 1; }
+    [ -f "$qt/$marker" ] || { say "$1 does not hold $name/"; exit 1; }
     echo "$qt" >&3
     exit 0
 }
@@ -50,37 +65,59 @@ fi
 kept=$project/.cache/$name.tar.xz
 [ -f "$kept" ] && unpack "$kept"
 
-say "no Qt archive for Windows found; building Qt 6.4.2 from Debian's qt6-base source (about an hour)"
-work=$dest/qt-windows-source
+say "no $name.tar.xz found; building it from Debian's $source_package source (35 to 60 minutes)"
+work=$dest/qt-windows-source-$arch
 rm -rf "$work"
 mkdir -p "$work"
-if ! (cd "$work" && apt-get source --download-only qt6-base >/dev/null); then
-    say "apt-get could not fetch Debian's qt6-base source. It needs a 'deb-src' line for the same"
-    say "archive as the 'deb' line in /etc/apt/sources.list (or 'Types: deb deb-src' in"
+if ! (cd "$work" && apt-get source --download-only "$source_package" >/dev/null); then
+    say "apt-get could not fetch Debian's $source_package source. It needs a 'deb-src' line for the"
+    say "same archive as the 'deb' line in /etc/apt/sources.list (or 'Types: deb deb-src' in"
     say "/etc/apt/sources.list.d/*.sources), then 'apt-get update'. Or put $name.tar.xz in"
     say "$project/../shared/toolchains/ or name it with QT_WINDOWS_ARCHIVE."
     exit 1
 fi
-orig=$work/qt6-base_6.4.2+dfsg.orig.tar.xz
-[ -f "$orig" ] || { say "Debian's qt6-base source is not Qt 6.4.2: $(ls "$work")"; exit 1; }
-tar -C "$work" -xf "$orig"
-source_dir=$(find "$work" -maxdepth 1 -type d -name 'qtbase-everywhere-src-*' | head -n 1)
+dsc=$work/${source_package}_${version#*:}.dsc
+[ -f "$dsc" ] || { say "Debian's $source_package source is not $version: $(ls "$work")"; exit 1; }
+# Debian's patches (its security fixes among them) are part of the source we build.
+dpkg-source -x "$dsc" "$work/src" >/dev/null
+install_dir=$work/$name
 
-# tabletevent is off: Debian's DFSG source leaves out the Wintab header that
-# the Windows plugin's tablet support includes.
-cmake -S "$source_dir" -B "$work/build" -G Ninja \
-    -DCMAKE_TOOLCHAIN_FILE="$project/cmake/mingw-w64-x86_64.cmake" -DQT_HOST_PATH=/usr \
-    -DQT_HOST_PATH_CMAKE_DIR="/usr/lib/$(gcc -print-multiarch)/cmake" \
-    -DCMAKE_INSTALL_PREFIX="$work/$name" -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=ON \
-    -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF \
-    -DFEATURE_sql=OFF -DFEATURE_network=OFF -DFEATURE_dbus=OFF -DFEATURE_opengl=OFF -DINPUT_opengl=no \
-    -DFEATURE_printsupport=OFF -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF -DFEATURE_vulkan=OFF \
-    -DFEATURE_tabletevent=OFF -DFEATURE_icu=OFF -DFEATURE_zstd=OFF \
-    -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF -DFEATURE_system_png=OFF \
-    -DFEATURE_system_freetype=OFF -DFEATURE_system_harfbuzz=OFF -DFEATURE_system_jpeg=OFF
-ninja -C "$work/build"
-cmake --install "$work/build"
-x86_64-w64-mingw32-strip --strip-unneeded "$work/$name"/bin/*.dll "$work/$name"/plugins/*/*.dll
+case "$arch" in
+x64)
+    # tabletevent is off: Debian's DFSG source leaves out the Wintab header that
+    # the Windows plugin's tablet support includes.
+    cmake -S "$work/src" -B "$work/build" -G Ninja \
+        -DCMAKE_TOOLCHAIN_FILE="$project/cmake/mingw-w64-x86_64.cmake" -DQT_HOST_PATH=/usr \
+        -DQT_HOST_PATH_CMAKE_DIR="/usr/lib/$(gcc -print-multiarch)/cmake" \
+        -DCMAKE_INSTALL_PREFIX="$install_dir" -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=ON \
+        -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF \
+        -DFEATURE_sql=OFF -DFEATURE_network=OFF -DFEATURE_dbus=OFF -DFEATURE_opengl=OFF -DINPUT_opengl=no \
+        -DFEATURE_printsupport=OFF -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF -DFEATURE_vulkan=OFF \
+        -DFEATURE_tabletevent=OFF -DFEATURE_icu=OFF -DFEATURE_zstd=OFF \
+        -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF -DFEATURE_system_png=OFF \
+        -DFEATURE_system_freetype=OFF -DFEATURE_system_harfbuzz=OFF -DFEATURE_system_jpeg=OFF
+    ninja -C "$work/build"
+    cmake --install "$work/build"
+    ;;
+x86)
+    # Qt 5's configure takes one cross-compiler prefix: links to the posix-thread
+    # compilers and to binutils stand in front of Debian's win32-thread defaults.
+    links=$work/links
+    mkdir -p "$links"
+    for tool in gcc g++; do ln -s "/usr/bin/$triple-$tool-posix" "$links/$triple-$tool"; done
+    for tool in ar objcopy windres strip nm ranlib ld as dlltool; do ln -s "/usr/bin/$triple-$tool" "$links/$triple-$tool"; done
+    mkdir -p "$work/build"
+    (cd "$work/build" && ../src/configure -xplatform win32-g++ -device-option CROSS_COMPILE="$links/$triple-" \
+        -prefix "$install_dir" -extprefix "$install_dir" -hostprefix "$install_dir" -platform linux-g++ \
+        -opensource -confirm-license -release -shared -nomake examples -nomake tests \
+        -no-opengl -no-dbus -no-icu -no-feature-sql -no-feature-network -no-feature-xml \
+        -no-feature-concurrent -no-feature-tabletevent \
+        -qt-zlib -qt-libpng -qt-pcre -qt-freetype -qt-harfbuzz -no-libjpeg -no-zstd -no-openssl)
+    make -C "$work/build" -j"$(nproc 2>/dev/null || echo 2)"
+    make -C "$work/build" install
+    ;;
+esac
+"$triple-strip" --strip-unneeded "$install_dir"/bin/*.dll "$install_dir"/plugins/*/*.dll
 mkdir -p "$(dirname "$kept")"
 tar -C "$work" -cJf "$kept" "$name"
 rm -rf "$work"

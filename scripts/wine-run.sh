@@ -14,12 +14,13 @@ export WINEPREFIX=$prefix WINEDEBUG=-all WINEPATH="Z:${qt_bin//\//\\}"
 
 # QtTest under Wine writes nothing to a standard output that is not a console:
 # give it a log file, and show that.
-if grep -q -a Qt6Test.dll "$1"; then
+wine=$("$(dirname "$0")/wine-loader.sh" "$1")
+if grep -q -a -E 'Qt[56]Test\.dll' "$1"; then
     log=$(mktemp)
     trap 'rm -f "$log"' EXIT
     status=0
-    wine "$@" -o "Z:${log//\//\\},txt" || status=$?
+    "$wine" "$@" -o "Z:${log//\//\\},txt" || status=$?
     cat "$log"
     exit "$status"
 fi
-exec wine "$@"
+exec "$wine" "$@"
