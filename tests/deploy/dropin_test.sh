@@ -50,7 +50,7 @@ export BCTRL_TRACE_FILE=$work/trace
 cp "$installed_lib" "$work/standin.so"
 cp "$tracing" "$installed_lib"
 "$e2e" "$work/installed/bin/powermonitor" "$tools"
-if ! grep -qx bctrl_init "$BCTRL_TRACE_FILE" || [ "$(tail -n 1 "$BCTRL_TRACE_FILE")" != bctrl_deinit ]; then
+if ! grep -qx bctrl_init "$BCTRL_TRACE_FILE" || [ "$(tail -n 1 "$BCTRL_TRACE_FILE")" != "bctrl_deinit 7ace0001" ]; then
     echo "FAIL: the library file next to the program was replaced, yet not used" >&2
     exit 1
 fi

@@ -1,131 +1,63 @@
 /*
- * A board-control library that only leaves a trace: each call appends its name
- * to the file named by BCTRL_TRACE_FILE. Built under the maker's library name,
- * it shows which library an installed program really loads.
+ * A board-control library that only leaves a trace: each call appends a line
+ * to the file named by BCTRL_TRACE_FILE, its name and the arguments it
+ * received ("bctrl_enable_modem 7ace0001 1"), and writes nothing for the
+ * caller. Built under the maker's library name, it shows which library a
+ * program really loads, and that the calls arrive as they were made: a caller
+ * in the wrong calling convention hands over garbage.
  */
 #define BCTRL_BUILDING_LIBRARY
 #include "boardcontrol_api.h"
+#include "boardcontrol_functions.h"
 
+#include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
 
-static bctrl_result trace(const char *name)
+#define TRACE_HANDLE 0x7ace0001u
+
+static bctrl_result trace(const char *format, ...)
 {
     const char *path = getenv("BCTRL_TRACE_FILE");
     FILE *file = path ? fopen(path, "a") : NULL;
     if (!file)
         return -1;
-    fprintf(file, "%s\n", name);
+    va_list arguments;
+    va_start(arguments, format);
+    vfprintf(file, format, arguments);
+    va_end(arguments);
     fclose(file);
     return 0;
 }
 
-bctrl_handle bctrl_init(void)
-{
-    trace("bctrl_init");
-    return 0x7ace0001u;
-}
-bctrl_result bctrl_deinit(bctrl_handle h)
-{
-    (void)h;
-    return trace("bctrl_deinit");
-}
-bctrl_result bctrl_get_version_info(bctrl_handle h, bctrl_version_info *o)
-{
-    (void)h;
-    (void)o;
-    return trace("bctrl_get_version_info");
-}
-bctrl_result bctrl_get_input_voltage(bctrl_handle h, int32_t c, bctrl_input_voltage *o)
-{
-    (void)h;
-    (void)c;
-    (void)o;
-    return trace("bctrl_get_input_voltage");
-}
-bctrl_result bctrl_get_canbus_powerstate(bctrl_handle h, uint32_t *o)
-{
-    (void)h;
-    (void)o;
-    return trace("bctrl_get_canbus_powerstate");
-}
-bctrl_result bctrl_get_pgood_states(bctrl_handle h, uint32_t *o)
-{
-    (void)h;
-    (void)o;
-    return trace("bctrl_get_pgood_states");
-}
-bctrl_result bctrl_get_lcd_voltage(bctrl_handle h, int32_t c, uint16_t *o)
-{
-    (void)h;
-    (void)c;
-    (void)o;
-    return trace("bctrl_get_lcd_voltage");
-}
-bctrl_result bctrl_get_pcie_voltage(bctrl_handle h, int32_t c, uint16_t *o)
-{
-    (void)h;
-    (void)c;
-    (void)o;
-    return trace("bctrl_get_pcie_voltage");
-}
-bctrl_result bctrl_get_display_current(bctrl_handle h, int32_t c, uint16_t *o)
-{
-    (void)h;
-    (void)c;
-    (void)o;
-    return trace("bctrl_get_display_current");
-}
-bctrl_result bctrl_get_cpu_current(bctrl_handle h, int32_t c, uint16_t *o)
-{
-    (void)h;
-    (void)c;
-    (void)o;
-    return trace("bctrl_get_cpu_current");
-}
-bctrl_result bctrl_get_gps_fault_state(bctrl_handle h, uint8_t *o)
-{
-    (void)h;
-    (void)o;
-    return trace("bctrl_get_gps_fault_state");
-}
-bctrl_result bctrl_get_thermal_trip_state(bctrl_handle h, uint8_t *o)
-{
-    (void)h;
-    (void)o;
-    return trace("bctrl_get_thermal_trip_state");
-}
-bctrl_result bctrl_enable_pwr_gps(bctrl_handle h, int32_t on)
-{
-    (void)h;
-    (void)on;
-    return trace("bctrl_enable_pwr_gps");
-}
-bctrl_result bctrl_enable_pwr_radio(bctrl_handle h, int32_t on)
-{
-    (void)h;
-    (void)on;
-    return trace("bctrl_enable_pwr_radio");
-}
-bctrl_result bctrl_enable_CUA(bctrl_handle h, int32_t on)
-{
-    (void)h;
-    (void)on;
-    return trace("bctrl_enable_CUA");
-}
-bctrl_result bctrl_enable_modem(bctrl_handle h, int32_t on)
-{
-    (void)h;
-    (void)on;
-    return trace("bctrl_enable_modem");
-}
-bctrl_result bctrl_reset_modem(bctrl_handle h)
-{
-    (void)h;
-    return trace("bctrl_reset_modem");
-}
-bctrl_result bctrl_reset_canbus_powerstate_error(bctrl_handle h)
-{
-    (void)h;
-    return trace("bctrl_reset_canbus_powerstate_error");
-}
+#define DEFINE_INIT(name, output)                                                                  \
+    bctrl_handle BCTRL_CALL name(void)                                                             \
+    {                                                                                              \
+        trace(#name "\n");                                                                         \
+        return TRACE_HANDLE;                                                                       \
+    }
+#define DEFINE_HANDLE(name, output)                                                                \
+    bctrl_result BCTRL_CALL name(bctrl_handle h)                                                   \
+    {                                                                                              \
+        return trace(#name " %08x\n", (unsigned)h);                                                \
+    }
+#define DEFINE_OUTPUT(name, output)                                                                \
+    bctrl_result BCTRL_CALL name(bctrl_handle h, output *o)                                        \
+    {                                                                                              \
+        (void)o;                                                                                   \
+        return trace(#name " %08x\n", (unsigned)h);                                                \
+    }
+#define DEFINE_CHANNEL(name, output)                                                               \
+    bctrl_result BCTRL_CALL name(bctrl_handle h, int32_t channel, output *o)                       \
+    {                                                                                              \
+        (void)o;                                                                                   \
+        return trace(#name " %08x %ld\n", (unsigned)h, (long)channel);                             \
+    }
+#define DEFINE_SWITCH(name, output)                                                                \
+    bctrl_result BCTRL_CALL name(bctrl_handle h, int32_t on)                                       \
+    {                                                                                              \
+        return trace(#name " %08x %ld\n", (unsigned)h, (long)on);                                  \
+    }
+#define DEFINE(name, shape, output) DEFINE_##shape(name, output)
+
+BCTRL_FOR_EACH_FUNCTION(DEFINE)

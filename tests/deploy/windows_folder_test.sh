@@ -2,11 +2,16 @@
 # The Windows program's folder runs as it is: installs the build into a folder,
 # checks that it holds the program, the board DLL, Qt and the MinGW runtime,
 # that every DLL imported by an .exe or .dll in it is either in the folder or
-# part of Windows, and that it stays within its size.
-#   windows_folder_test.sh BUILD_DIR WORK_DIR OBJDUMP
+# part of the oldest Windows the program is for, and that it stays within its
+# size. The 32-bit program is for Windows 7 SP1: it and our DLLs must say so in
+# their headers, and none of the folder may need a DLL that came later.
+#   windows_folder_test.sh BUILD_DIR WORK_DIR OBJDUMP x64|x86 "OURS" FILE...
+# OURS: the files that this build makes (not Qt's, the compiler's or a maker's);
+# FILE: every file the folder must hold.
 set -euo pipefail
 
-build_dir=$1 work=$2 objdump=$3
+build_dir=$1 work=$2 objdump=$3 arch=$4 ours=$5
+shift 5
 folder=$work/powermonitor
 max_bytes=$((25 * 1024 * 1024))
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -14,20 +19,34 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 rm -rf "$work"
 cmake --install "$build_dir" --prefix "$folder" --strip >/dev/null
 
-for file in powermonitor.exe Orvane_boardcontrol_api.dll Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll \
-            platforms/qwindows.dll styles/qwindowsvistastyle.dll \
-            libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll \
-            LICENSE.txt THIRD-PARTY.txt LGPL-3.0.txt GPL-3.0.txt; do
+for file in "$@" LICENSE.txt THIRD-PARTY.txt LGPL-3.0.txt GPL-3.0.txt; do
     [ -f "$folder/$file" ] || fail "the folder lacks $file"
 done
 
-# DLLs that every 64-bit Windows 10 or later has in System32.
+# DLLs in System32 since Windows 7 SP1; the 64-bit program, for Windows 10 and
+# later, may also need shcore and the api-ms-win-* sets (their l1-2-0 versions
+# and shcore came with Windows 8 and later).
 declare -A windows_dll
 for name in advapi32 authz comdlg32 d3d9 d3d11 dwmapi dwrite dxgi gdi32 imm32 kernel32 mpr msvcrt \
-            netapi32 ole32 oleaut32 shcore shell32 shlwapi user32 userenv uxtheme version winmm ws2_32 \
-            wtsapi32; do
+            netapi32 ole32 oleaut32 shell32 shlwapi user32 userenv uxtheme version winmm ws2_32 wtsapi32; do
     windows_dll[$name]=1
 done
+case "$arch" in
+x64)
+    windows_dll[shcore]=1
+    ;;
+x86)
+    for binary in $ours; do
+        header=$("$objdump" -p "$folder/$binary")
+        for field in MajorOSystemVersion MajorSubsystemVersion; do
+            major=$(sed -n "s/^$field[[:space:]]*//p" <<<"$header")
+            minor=$(sed -n "s/^${field/Major/Minor}[[:space:]]*//p" <<<"$header")
+            [ "$major.$minor" = 6.1 ] || fail "$binary declares $field $major.$minor, not Windows 7 (6.1)"
+        done
+    done
+    ;;
+*) fail "architecture is x64 or x86, not $arch" ;;
+esac
 missing=()
 while IFS= read -r binary; do
     while IFS= read -r dll; do
@@ -35,7 +54,8 @@ while IFS= read -r binary; do
         name=${name%.dll}
         # Qt's plugins are loaded by the program, so their DLLs come from its folder too.
         [ -n "$(find "$folder" -maxdepth 1 -iname "$dll")" ] && continue
-        [[ -n ${windows_dll[$name]:-} || $name == api-ms-win-* ]] && continue
+        [ -n "${windows_dll[$name]:-}" ] && continue
+        [[ $arch == x64 && $name == api-ms-win-* ]] && continue
         missing+=("${binary#"$folder"/} needs $dll")
     done < <("$objdump" -p "$binary" | sed -n 's/^[[:space:]]*DLL Name: //p')
 done < <(find "$folder" -iname '*.exe' -o -iname '*.dll')

@@ -1,17 +1,21 @@
 #!/usr/bin/env bash
-# The Windows installer, end to end under Wine, in a Wine prefix of its own:
+# The Windows installer, end to end under Wine, in a (64-bit) Wine prefix of
+# its own:
 #  1. CPack makes the installer and the ZIP; both stay within their sizes;
-#  2. the installer installs silently (/S) into Program Files, with a
-#     Start-menu entry;
+#  2. the installer installs silently (/S) into Program Files (the 32-bit
+#     program into Program Files (x86)), with a Start-menu entry and an
+#     Add/Remove Programs entry that name the architecture;
 #  3. the installed program runs on Xvfb with Qt's real windows platform
 #     (drawn by Wine), shows its window, and exits 0 when the window is closed;
 #  4. a board DLL built on its own, dropped over the installed one, is the one
 #     the installed program loads, with no rebuild;
-#  5. the uninstaller leaves nothing behind.
-#   windows_installer_test.sh BUILD_DIR WORK_DIR E2E_SCRIPT E2E_TOOLS TRACING_DLL [SCREENSHOT.png]
+#  5. the uninstaller leaves nothing behind;
+#  6. the 64-bit installer on a 32-bit Windows (a 32-bit Wine prefix, where
+#     32-bit Wine is installed) refuses to install and names the 32-bit one.
+#   windows_installer_test.sh BUILD_DIR WORK_DIR E2E_SCRIPT E2E_TOOLS TRACING_DLL BITS [SCREENSHOT.png]
 set -euo pipefail
 
-build_dir=$1 work=$2 e2e=$3 tools=$4 tracing=$5 screenshot=${6:-}
+build_dir=$1 work=$2 e2e=$3 tools=$4 tracing=$5 bits=$6 screenshot=${7:-}
 max_installer_bytes=$((10 * 1024 * 1024))
 fail() { echo "FAIL: $*" >&2; exit 1; }
 windows_path() { local path=${1//\//\\}; echo "Z:$path"; }
@@ -22,8 +26,8 @@ windows_path() { local path=${1//\//\\}; echo "Z:$path"; }
 rm -rf "$work"
 mkdir -p "$work"
 (cd "$build_dir" && cpack -G "NSIS;ZIP" -B "$work" >/dev/null)
-installer=$(find "$work" -maxdepth 1 -name 'powermonitor-*-win64.exe' | head -n 1)
-zip=$(find "$work" -maxdepth 1 -name 'powermonitor-*-win64.zip' | head -n 1)
+installer=$(find "$work" -maxdepth 1 -name "powermonitor-*-win$bits.exe" | head -n 1)
+zip=$(find "$work" -maxdepth 1 -name "powermonitor-*-win$bits.zip" | head -n 1)
 [ -f "$installer" ] && [ -f "$zip" ] || fail "cpack made no installer and ZIP in $work"
 bytes=$(stat -c %s "$installer")
 [ "$bytes" -le "$max_installer_bytes" ] || fail "the installer is $bytes bytes, more than $max_installer_bytes"
@@ -32,29 +36,36 @@ echo "built $(basename "$installer") ($((bytes / 1024)) KiB) and $(basename "$zi
 export WINEPREFIX=$work/wine WINEDEBUG=-all
 "$(dirname "$0")/../../scripts/wine-prefix.sh" "$WINEPREFIX"
 drive_c=$WINEPREFIX/drive_c
-folder="$drive_c/Program Files/Orvane9 power monitor"
-start_menu="$drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Orvane9 power monitor"
+label="Orvane9 power monitor ($bits-bit)"
+program_files='Program Files'
+[ "$bits" = 32 ] && program_files='Program Files (x86)'
+folder="$drive_c/$program_files/Orvane9 power monitor"
+start_menu="$drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/$label"
 
 files_before=$(find "$drive_c" -type f | sort)
 wine "$installer" /S
 # Before the window: a Wine session started without a display would be reused.
 wineserver -w
 [ -f "$folder/powermonitor.exe" ] || fail "nothing installed in $folder"
-[ -f "$start_menu/Orvane9 power monitor.lnk" ] || fail "no Start-menu entry in $start_menu"
+[ -f "$start_menu/$label.lnk" ] || fail "no Start-menu entry in $start_menu"
+uninstall_key="HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$label"
+wine reg query "$uninstall_key" /v DisplayName /reg:32 2>/dev/null | tr -d '\r' | grep -q "$label" ||
+    fail "no Add/Remove Programs entry \"$label\""
 installed=$(cd "$folder" && find . -type f ! -name Uninstall.exe | sed 's|^\./||' | sort)
 zipped=$(unzip -Z1 "$zip" | grep -v '/$' | sed 's|^[^/]*/||' | sort)
 [ "$installed" = "$zipped" ] || fail "the ZIP and the installer carry different files"
-echo "installed into C:\\Program Files\\Orvane9 power monitor, with a Start-menu entry"
+echo "installed into C:\\$program_files\\Orvane9 power monitor, with a Start-menu and an Add/Remove Programs entry \"$label\""
 
-program='C:\Program Files\Orvane9 power monitor\powermonitor.exe'
-POWERMONITOR_E2E_LAUNCHER=wine "$e2e" "$program" "$tools" ${screenshot:+"$screenshot"}
+program="C:\\$program_files\\Orvane9 power monitor\\powermonitor.exe"
+launcher=$("$(dirname "$0")/../../scripts/wine-loader.sh" "$folder/powermonitor.exe")
+POWERMONITOR_E2E_LAUNCHER=$launcher "$e2e" "$program" "$tools" ${screenshot:+"$screenshot"}
 
 echo "--- a board DLL built on its own, dropped over the installed one"
 trace=$work/trace
 cp "$tracing" "$folder/Orvane_boardcontrol_api.dll"
-BCTRL_TRACE_FILE=$(windows_path "$trace") POWERMONITOR_E2E_LAUNCHER=wine "$e2e" "$program" "$tools"
+BCTRL_TRACE_FILE=$(windows_path "$trace") POWERMONITOR_E2E_LAUNCHER=$launcher "$e2e" "$program" "$tools"
 calls=$(tr -d '\r' <"$trace") # written in Windows' text mode
-grep -qx bctrl_init <<<"$calls" && [ "$(tail -n 1 <<<"$calls")" = bctrl_deinit ] ||
+grep -qx bctrl_init <<<"$calls" && [ "$(tail -n 1 <<<"$calls")" = "bctrl_deinit 7ace0001" ] ||
     fail "the DLL dropped into the folder was not the one loaded"
 echo "the installed program loaded the dropped-in DLL: $(wc -l <<<"$calls") calls traced"
 
@@ -68,4 +79,23 @@ left=$(comm -13 <(echo "$files_before") <(find "$drive_c" -type f | sort) | head
 [ -z "$left" ] || fail "the uninstaller left $left"
 left=$(grep -i -l -E 'orvane|powermonitor' "$WINEPREFIX"/*.reg || true)
 [ -z "$left" ] || fail "the uninstaller left registry entries in $left"
+
+if [ "$bits" = 64 ]; then
+    if [ -x /usr/lib/wine/wine ]; then
+        echo "--- the 64-bit installer on a 32-bit Windows"
+        export WINEPREFIX=$work/wine32 WINEARCH=win32
+        "$(dirname "$0")/../../scripts/wine-prefix.sh" "$WINEPREFIX"
+        status=0
+        wine "$installer" /S || status=$?
+        wineserver -w
+        [ "$status" -ne 0 ] || fail "the 64-bit installer reported success on a 32-bit Windows"
+        [ -z "$(find "$WINEPREFIX/drive_c" -ipath '*orvane9*' | head -n 1)" ] ||
+            fail "the 64-bit installer installed on a 32-bit Windows"
+        grep -a -q "Install powermonitor-.*-win32.exe instead" "$installer" ||
+            fail "the 64-bit installer does not name the 32-bit one"
+        echo "refused with exit status $status, naming the 32-bit installer"
+    else
+        echo "--- skipped: the 64-bit installer on a 32-bit Windows needs 32-bit Wine (wine32:i386)"
+    fi
+fi
 echo "PASS: installed, ran, took a drop-in DLL and uninstalled without a trace"

@@ -1,0 +1,106 @@
+#!/usr/bin/env bash
+# A maker's 32-bit DLL as it comes, a DLL and no import library, under 32-bit
+# Wine on Xvfb:
+#  1. the stand-in built on its own as a __stdcall DLL, once with decorated
+#     names (bctrl_deinit@4) and once with plain ones;
+#  2. the 32-bit program built against each with BOARDCONTROL_RUNTIME alone: the
+#     build reads the convention from the DLL; the program runs and exits 0
+#     when its window is closed;
+#  3. the tracing board, built the same way, dropped in: every call arrives with
+#     the board's handle and its arguments, as they were made;
+#  4. what the build refuses: the DLL in the 64-bit build, naming the 32-bit
+#     one; a BOARDCONTROL_STDCALL that contradicts the DLL; a DLL that lacks
+#     functions.
+#   windows_maker_dll_test.sh SOURCE_DIR WORK_DIR QT_PREFIX E2E_SCRIPT E2E_TOOLS
+#                             TRACING_DECORATED_DLL TRACING_PLAIN_DLL
+set -euo pipefail
+
+source_dir=$1 work=$2 qt=$3 e2e=$4 tools=$5
+declare -A tracing=([decorated]=$6 [plain]=$7)
+dll=Orvane_boardcontrol_api.dll
+x86=(-DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/mingw-w64-i686.cmake" -DCMAKE_BUILD_TYPE=Release)
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+rm -rf "$work"
+mkdir -p "$work"
+export WINEPREFIX=$work/wine WINEDEBUG=-all
+"$source_dir/scripts/wine-prefix.sh" "$WINEPREFIX"
+
+# Configuring is expected to fail with a message that holds every given text.
+refused() {
+    local what=$1 build=$2
+    shift 2
+    local log=$work/$build.log texts=()
+    while [ "$1" != -- ]; do texts+=("$1"); shift; done
+    shift
+    if cmake -S "$source_dir" -B "$work/$build" "$@" >"$log" 2>&1; then
+        fail "the build took $what"
+    fi
+    for text in "${texts[@]}"; do
+        grep -q -F -- "$text" <(tr -s ' \n' ' ' <"$log") || { cat "$log"; fail "refusing $what, the build did not say '$text'"; }
+    done
+    echo "refused $what: $(grep -m 1 -E 'BOARDCONTROL_[A-Z]+[:=]' "$log" | sed 's/^ *//')"
+}
+
+app=$work/app
+for naming in decorated plain; do
+    echo "--- a __stdcall DLL with $naming names"
+    plain=OFF
+    [ "$naming" = plain ] && plain=ON
+    cmake -S "$source_dir/board/standin" -B "$work/standin-$naming" "${x86[@]}" \
+        -DBOARDCONTROL_STDCALL=ON -DSTANDIN_PLAIN_NAMES=$plain >/dev/null
+    cmake --build "$work/standin-$naming" >/dev/null
+    maker=$work/standin-$naming/$dll
+    exports=$(i686-w64-mingw32-objdump -p "$maker" | sed -n 's/^\t\[ *[0-9]*\] //p')
+    expected=bctrl_deinit@4
+    [ "$naming" = plain ] && expected=bctrl_deinit
+    grep -qx "$expected" <<<"$exports" || fail "the $naming stand-in exports: $exports"
+
+    # One build folder: the second DLL only relinks the program.
+    cmake -S "$source_dir" -B "$app" "${x86[@]}" -DCMAKE_PREFIX_PATH="$qt" -DPOWERMONITOR_QT=5 \
+        -DBUILD_TESTING=OFF -DBOARDCONTROL_RUNTIME="$maker" >"$work/configure-$naming.log"
+    grep -q "all 18 functions, __stdcall ON" "$work/configure-$naming.log" ||
+        fail "the build did not take __stdcall from the DLL: $(grep -i board "$work/configure-$naming.log")"
+    cmake --build "$app" --target powermonitor mingw_runtime --parallel 2 >/dev/null
+    folder=$work/folder-$naming
+    cmake --install "$app" --prefix "$folder" --component program >/dev/null
+    cmp -s "$maker" "$folder/$dll" || fail "the maker's DLL was not installed beside the program"
+    grep -q -E "^[[:space:]]+[0-9a-f]+[[:space:]]+[0-9]+[[:space:]]+$expected\$" < <(i686-w64-mingw32-objdump -p "$folder/powermonitor.exe") ||
+        fail "the program does not import $expected from $dll"
+
+    program=$(sed 's|/|\\|g; s|^|Z:|' <<<"$folder/powermonitor.exe")
+    POWERMONITOR_E2E_LAUNCHER=/usr/lib/wine/wine "$e2e" "$program" "$tools"
+
+    cp "${tracing[$naming]}" "$folder/$dll"
+    trace=$work/trace-$naming
+    # With a picture the check waits for a full poll cycle before closing.
+    BCTRL_TRACE_FILE=$(sed 's|/|\\|g; s|^|Z:|' <<<"$trace") POWERMONITOR_E2E_LAUNCHER=/usr/lib/wine/wine \
+        "$e2e" "$program" "$tools" "$work/window-$naming.png"
+    calls=$(tr -d '\r' <"$trace")
+    [ "$(head -n 1 <<<"$calls")" = bctrl_init ] || fail "the first call was not bctrl_init: $(head -n 3 <<<"$calls")"
+    [ "$(tail -n 1 <<<"$calls")" = "bctrl_deinit 7ace0001" ] || fail "the board was closed as: $(tail -n 1 <<<"$calls")"
+    for reading in version_info canbus_powerstate pgood_states gps_fault_state thermal_trip_state; do
+        grep -qx "bctrl_get_$reading 7ace0001" <<<"$calls" || fail "no bctrl_get_$reading with the board's handle"
+    done
+    for reading in input_voltage lcd_voltage pcie_voltage display_current cpu_current; do
+        grep -qx "bctrl_get_$reading 7ace0001 0" <<<"$calls" || fail "no bctrl_get_$reading on channel 0"
+    done
+    # After bctrl_init, every call carries the handle it returned, and the
+    # channel of every reading is 0: nothing arrived shifted on the stack.
+    wrong=$(sed 1d <<<"$calls" | grep -v -E '^bctrl_[a-z_A-Z]+ 7ace0001( [01])?$' | head -n 3 || true)
+    [ -z "$wrong" ] || fail "calls arrived garbled: $wrong"
+    echo "built against the $naming DLL alone; $(wc -l <<<"$calls") calls arrived intact"
+done
+
+echo "--- what the build refuses"
+maker=$work/standin-decorated/$dll
+refused "a 32-bit DLL in the 64-bit build" x64-build \
+    "is a 32-bit DLL" "WINDOWS_ARCH=x86" "powermonitor-" "-win32.exe" -- \
+    -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/mingw-w64-x86_64.cmake" -DBOARDCONTROL_RUNTIME="$maker"
+refused "BOARDCONTROL_STDCALL=OFF for a __stdcall DLL" contradicted \
+    "BOARDCONTROL_STDCALL=OFF contradicts" "__stdcall" -- \
+    "${x86[@]}" -DBOARDCONTROL_RUNTIME="$maker" -DBOARDCONTROL_STDCALL=OFF
+refused "a DLL without the board's functions" not-a-board \
+    "does not export 18 of the 18 functions" "bctrl_init" "bctrl_reset_canbus_powerstate_error" -- \
+    "${x86[@]}" -DBOARDCONTROL_RUNTIME="$folder/libwinpthread-1.dll"
+echo "PASS: a __stdcall DLL, decorated or plain, builds from BOARDCONTROL_RUNTIME alone and runs; mismatches stop the build"
