@@ -9,7 +9,9 @@
 #     (drawn by Wine), shows its window, and exits 0 when the window is closed;
 #  4. a board DLL built on its own, dropped over the installed one, is the one
 #     the installed program loads, with no rebuild;
-#  5. the uninstaller leaves nothing behind;
+#  5. with OTHER_INSTALLER_DIR holding the other architecture's installer, both
+#     install side by side, and the other still runs once this one is gone;
+#     then the uninstallers leave nothing behind;
 #  6. the 64-bit installer on a 32-bit Windows (a 32-bit Wine prefix, where
 #     32-bit Wine is installed) refuses to install and names the 32-bit one.
 #   windows_installer_test.sh BUILD_DIR WORK_DIR E2E_SCRIPT E2E_TOOLS TRACING_DLL BITS [SCREENSHOT.png]
@@ -69,10 +71,33 @@ grep -qx bctrl_init <<<"$calls" && [ "$(tail -n 1 <<<"$calls")" = "bctrl_deinit 
     fail "the DLL dropped into the folder was not the one loaded"
 echo "the installed program loaded the dropped-in DLL: $(wc -l <<<"$calls") calls traced"
 
+# The other architecture's installer, where its build made one: both install
+# side by side, and uninstalling this one leaves the other working.
+other=$(find "${OTHER_INSTALLER_DIR:-/nonexistent}" -maxdepth 1 -name 'powermonitor-*-win*.exe' ! -name "*-win$bits.exe" 2>/dev/null | head -n 1)
+if [ -n "$other" ]; then
+    echo "--- $(basename "$other") beside it"
+    wine "$other" /S
+    wineserver -w
+    other_bits=$((96 - bits)) # 32 <-> 64
+    other_folder="$drive_c/Program Files/Orvane9 power monitor"
+    [ "$other_bits" = 32 ] && other_folder="$drive_c/Program Files (x86)/Orvane9 power monitor"
+    other_menu="$drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Orvane9 power monitor ($other_bits-bit)"
+fi
+
 wine "$folder/Uninstall.exe" /S
 wineserver -w # the uninstaller finishes from a copy of itself in Temp
 [ ! -e "$folder" ] || fail "the uninstaller left $(find "$folder" | head -n 5)"
 [ ! -e "$start_menu" ] || fail "the uninstaller left the Start-menu folder"
+
+if [ -n "$other" ]; then
+    [ -f "$other_menu/Orvane9 power monitor ($other_bits-bit).lnk" ] || fail "uninstalling took the other's Start-menu entry"
+    other_program="$other_folder/powermonitor.exe"
+    POWERMONITOR_E2E_LAUNCHER=$("$(dirname "$0")/../../scripts/wine-loader.sh" "$other_program") \
+        "$e2e" "$(windows_path "$other_program")" "$tools"
+    wine "$other_folder/Uninstall.exe" /S
+    wineserver -w
+    echo "installed side by side; the $other_bits-bit program still ran after this one was uninstalled"
+fi
 wineboot --restart # a reboot deletes that copy, as on Windows
 wineserver -w
 left=$(comm -13 <(echo "$files_before") <(find "$drive_c" -type f | sort) | head -n 5)
@@ -91,7 +116,9 @@ if [ "$bits" = 64 ]; then
         [ "$status" -ne 0 ] || fail "the 64-bit installer reported success on a 32-bit Windows"
         [ -z "$(find "$WINEPREFIX/drive_c" -ipath '*orvane9*' | head -n 1)" ] ||
             fail "the 64-bit installer installed on a 32-bit Windows"
-        grep -a -q "Install powermonitor-.*-win32.exe instead" "$installer" ||
+        # The message shows in a box, which a silent run skips: read the
+        # installer's script for it.
+        grep -q "Install powermonitor-.*-win32.exe instead" "$work"/_CPack_Packages/win64/NSIS/project.nsi ||
             fail "the 64-bit installer does not name the 32-bit one"
         echo "refused with exit status $status, naming the 32-bit installer"
     else

@@ -59,6 +59,17 @@ static void print_title(Display *display, Window window)
         XFree(data);
 }
 
+/* Windows come and go while the tree is walked (Wine makes short-lived ones):
+ * a window gone between listing and asking is no error, only not the one. */
+static int ignore_vanished_window(Display *display, XErrorEvent *error)
+{
+    (void)display;
+    if (error->error_code == BadWindow)
+        return 0;
+    fprintf(stderr, "x11_window: X error %d (request %d)\n", error->error_code, error->request_code);
+    exit(2);
+}
+
 static Window find_window(Display *display, unsigned long pid)
 {
     Window root_return, parent, *children = NULL, result = None;
@@ -106,6 +117,7 @@ int main(int argc, char **argv)
         return 2;
     }
     net_wm_pid = XInternAtom(display, "_NET_WM_PID", False);
+    XSetErrorHandler(ignore_vanished_window);
 
     const struct timespec pause = {0, 50L * 1000 * 1000};
     Window window = None;
