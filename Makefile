@@ -48,7 +48,7 @@ sanitize: deps
 	ctest --preset sanitize-$(PRESET) --parallel $(JOBS)
 
 # clang-format and clang-tidy on the project's own sources.
-check-static: configure
+check-static: build
 	@scripts/install-deps.sh $(QT) checks
 	scripts/static-checks.sh $(BUILD_DIR)
 

@@ -18,24 +18,24 @@
 #ifndef BOARDCONTROL_FUNCTIONS_H
 #define BOARDCONTROL_FUNCTIONS_H
 
-#define BCTRL_FOR_EACH_FUNCTION(X)                                           \
-    X(bctrl_init, INIT, void)                                                \
-    X(bctrl_deinit, HANDLE, void)                                            \
-    X(bctrl_get_version_info, OUTPUT, bctrl_version_info)                   \
-    X(bctrl_get_input_voltage, CHANNEL, bctrl_input_voltage)                 \
-    X(bctrl_get_canbus_powerstate, OUTPUT, uint32_t)                         \
-    X(bctrl_get_pgood_states, OUTPUT, uint32_t)                              \
-    X(bctrl_get_lcd_voltage, CHANNEL, uint16_t)                              \
-    X(bctrl_get_pcie_voltage, CHANNEL, uint16_t)                             \
-    X(bctrl_get_display_current, CHANNEL, uint16_t)                          \
-    X(bctrl_get_cpu_current, CHANNEL, uint16_t)                              \
-    X(bctrl_get_gps_fault_state, OUTPUT, uint8_t)                            \
-    X(bctrl_get_thermal_trip_state, OUTPUT, uint8_t)                         \
-    X(bctrl_enable_pwr_gps, SWITCH, void)                                    \
-    X(bctrl_enable_pwr_radio, SWITCH, void)                                  \
-    X(bctrl_enable_CUA, SWITCH, void)                                        \
-    X(bctrl_enable_modem, SWITCH, void)                                      \
-    X(bctrl_reset_modem, HANDLE, void)                                       \
-    X(bctrl_reset_canbus_powerstate_error, HANDLE, void)
+#define BCTRL_FOR_EACH_FUNCTION(X)                                                                           \
+  X(bctrl_init, INIT, void)                                                                                  \
+  X(bctrl_deinit, HANDLE, void)                                                                              \
+  X(bctrl_get_version_info, OUTPUT, bctrl_version_info)                                                      \
+  X(bctrl_get_input_voltage, CHANNEL, bctrl_input_voltage)                                                   \
+  X(bctrl_get_canbus_powerstate, OUTPUT, uint32_t)                                                           \
+  X(bctrl_get_pgood_states, OUTPUT, uint32_t)                                                                \
+  X(bctrl_get_lcd_voltage, CHANNEL, uint16_t)                                                                \
+  X(bctrl_get_pcie_voltage, CHANNEL, uint16_t)                                                               \
+  X(bctrl_get_display_current, CHANNEL, uint16_t)                                                            \
+  X(bctrl_get_cpu_current, CHANNEL, uint16_t)                                                                \
+  X(bctrl_get_gps_fault_state, OUTPUT, uint8_t)                                                              \
+  X(bctrl_get_thermal_trip_state, OUTPUT, uint8_t)                                                           \
+  X(bctrl_enable_pwr_gps, SWITCH, void)                                                                      \
+  X(bctrl_enable_pwr_radio, SWITCH, void)                                                                    \
+  X(bctrl_enable_CUA, SWITCH, void)                                                                          \
+  X(bctrl_enable_modem, SWITCH, void)                                                                        \
+  X(bctrl_reset_modem, HANDLE, void)                                                                         \
+  X(bctrl_reset_canbus_powerstate_error, HANDLE, void)
 
 #endif /* BOARDCONTROL_FUNCTIONS_H */

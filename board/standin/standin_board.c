@@ -235,7 +235,8 @@ bctrl_result BCTRL_CALL bctrl_get_version_info(bctrl_handle handle, bctrl_versio
     return result;
 }
 
-bctrl_result BCTRL_CALL bctrl_get_input_voltage(bctrl_handle handle, int32_t channel, bctrl_input_voltage *voltage)
+bctrl_result BCTRL_CALL bctrl_get_input_voltage(
+    bctrl_handle handle, int32_t channel, bctrl_input_voltage *voltage)
 {
     const bctrl_result result = check_channel(handle, channel, voltage);
     if (result != STANDIN_OK)

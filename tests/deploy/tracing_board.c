@@ -30,34 +30,36 @@ static bctrl_result trace(const char *format, ...)
     return 0;
 }
 
-#define DEFINE_INIT(name, output)                                                                  \
-    bctrl_handle BCTRL_CALL name(void)                                                             \
-    {                                                                                              \
-        trace(#name "\n");                                                                         \
-        return TRACE_HANDLE;                                                                       \
-    }
-#define DEFINE_HANDLE(name, output)                                                                \
-    bctrl_result BCTRL_CALL name(bctrl_handle h)                                                   \
-    {                                                                                              \
-        return trace(#name " %08x\n", (unsigned)h);                                                \
-    }
-#define DEFINE_OUTPUT(name, output)                                                                \
-    bctrl_result BCTRL_CALL name(bctrl_handle h, output *o)                                        \
-    {                                                                                              \
-        (void)o;                                                                                   \
-        return trace(#name " %08x\n", (unsigned)h);                                                \
-    }
-#define DEFINE_CHANNEL(name, output)                                                               \
-    bctrl_result BCTRL_CALL name(bctrl_handle h, int32_t channel, output *o)                       \
-    {                                                                                              \
-        (void)o;                                                                                   \
-        return trace(#name " %08x %ld\n", (unsigned)h, (long)channel);                             \
-    }
-#define DEFINE_SWITCH(name, output)                                                                \
-    bctrl_result BCTRL_CALL name(bctrl_handle h, int32_t on)                                       \
-    {                                                                                              \
-        return trace(#name " %08x %ld\n", (unsigned)h, (long)on);                                  \
-    }
+/* NOLINTBEGIN(bugprone-macro-parentheses): output is a type, name a function name. */
+#define DEFINE_INIT(name, output)                                                                            \
+  bctrl_handle BCTRL_CALL name(void)                                                                         \
+  {                                                                                                          \
+    trace(#name "\n");                                                                                       \
+    return TRACE_HANDLE;                                                                                     \
+  }
+#define DEFINE_HANDLE(name, output)                                                                          \
+  bctrl_result BCTRL_CALL name(bctrl_handle h)                                                               \
+  {                                                                                                          \
+    return trace(#name " %08x\n", (unsigned)h);                                                              \
+  }
+#define DEFINE_OUTPUT(name, output)                                                                          \
+  bctrl_result BCTRL_CALL name(bctrl_handle h, output *o)                                                    \
+  {                                                                                                          \
+    (void)o;                                                                                                 \
+    return trace(#name " %08x\n", (unsigned)h);                                                              \
+  }
+#define DEFINE_CHANNEL(name, output)                                                                         \
+  bctrl_result BCTRL_CALL name(bctrl_handle h, int32_t channel, output *o)                                   \
+  {                                                                                                          \
+    (void)o;                                                                                                 \
+    return trace(#name " %08x %ld\n", (unsigned)h, (long)channel);                                           \
+  }
+#define DEFINE_SWITCH(name, output)                                                                          \
+  bctrl_result BCTRL_CALL name(bctrl_handle h, int32_t on)                                                   \
+  {                                                                                                          \
+    return trace(#name " %08x %ld\n", (unsigned)h, (long)on);                                                \
+  }
 #define DEFINE(name, shape, output) DEFINE_##shape(name, output)
+/* NOLINTEND(bugprone-macro-parentheses) */
 
 BCTRL_FOR_EACH_FUNCTION(DEFINE)

@@ -167,7 +167,8 @@ bctrl_result BCTRL_CALL bctrl_get_version_info(bctrl_handle handle, bctrl_versio
     return 0;
 }
 
-bctrl_result BCTRL_CALL bctrl_get_input_voltage(bctrl_handle handle, int32_t channel, bctrl_input_voltage *voltage)
+bctrl_result BCTRL_CALL bctrl_get_input_voltage(
+    bctrl_handle handle, int32_t channel, bctrl_input_voltage *voltage)
 {
     record(Function::GetInputVoltage, handle, channel, true);
     FakeBoard::write(readings().inputVoltage, voltage);
