@@ -22,11 +22,12 @@ inline const QString MaximaVersionLine = QStringLiteral(
 inline void scriptMaxima()
 {
     FakeBoard::Readings &r = FakeBoard::readings();
-    r.version = bctrl_version_info {0xff, 0xff, 0xffff, 0xffff, 0xffff};
-    r.inputVoltage = bctrl_input_voltage {0xffff, 0xffff, 0xffff, 0xffff};
-    r.canbusPowerstate = r.pgoodStates = 0xffffffffu;
-    r.lcdVoltage = r.pcieVoltage = r.displayCurrent = r.cpuCurrent = 0xffff;
-    r.gpsFaultState = r.thermalTripState = 0xff;
+    r.bctrl_get_version_info = bctrl_version_info {0xff, 0xff, 0xffff, 0xffff, 0xffff};
+    r.bctrl_get_input_voltage = bctrl_input_voltage {0xffff, 0xffff, 0xffff, 0xffff};
+    r.bctrl_get_canbus_powerstate = r.bctrl_get_pgood_states = 0xffffffffu;
+    r.bctrl_get_lcd_voltage = r.bctrl_get_pcie_voltage = r.bctrl_get_display_current = r.bctrl_get_cpu_current
+        = 0xffff;
+    r.bctrl_get_gps_fault_state = r.bctrl_get_thermal_trip_state = 0xff;
 }
 
 // The polled cells once a full cycle has read the maxima.

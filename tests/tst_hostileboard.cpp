@@ -106,7 +106,7 @@ void TestHostileBoard::keepsWorking()
     window.reset();
     for (const FakeBoard::Call &call : FakeBoard::calls())
         QCOMPARE(call.handle, handle);
-    QCOMPARE(FakeBoard::calls().constLast().function, FakeBoard::Function::Deinit);
+    QCOMPARE(FakeBoard::calls().constLast().function, FakeBoard::Function::bctrl_deinit);
 }
 
 QTEST_MAIN(TestHostileBoard)

@@ -46,7 +46,7 @@ void TestLifecycle::constructionOpensTheBoardOnly()
     // must be complete by then.
     QStringList widgetsAtInit;
     FakeBoard::setHook([&](const FakeBoard::Call &call) {
-        if (call.function != Function::Init)
+        if (call.function != Function::bctrl_init)
             return;
         for (const QWidget *widget : QApplication::allWidgets())
             widgetsAtInit.append(widget->objectName());
@@ -64,7 +64,7 @@ void TestLifecycle::constructionOpensTheBoardOnly()
     }
     // Whatever bctrl_init returned is what every later call gets.
     const QList<FakeBoard::Call> &calls = FakeBoard::calls();
-    QCOMPARE(calls.constLast().function, Function::Deinit);
+    QCOMPARE(calls.constLast().function, Function::bctrl_deinit);
     for (const FakeBoard::Call &call : calls.mid(1))
         QCOMPARE(call.handle, handle);
 }
@@ -79,7 +79,7 @@ void TestLifecycle::destructionClosesTheBoardLast()
     bool timerStoppedAtDeinit = false;
     bool widgetsAliveAtDeinit = false;
     FakeBoard::setHook([&](const FakeBoard::Call &call) {
-        if (call.function == Function::Deinit) {
+        if (call.function == Function::bctrl_deinit) {
             timerStoppedAtDeinit = timer && !timer->isActive();
             widgetsAliveAtDeinit = !table.isNull();
         }
@@ -90,9 +90,9 @@ void TestLifecycle::destructionClosesTheBoardLast()
     const QList<FakeBoard::Call> &calls = FakeBoard::calls();
     int deinits = 0;
     for (const FakeBoard::Call &call : calls)
-        deinits += call.function == Function::Deinit;
+        deinits += call.function == Function::bctrl_deinit;
     QCOMPARE(deinits, 1);
-    QCOMPARE(calls.constLast().function, Function::Deinit);
+    QCOMPARE(calls.constLast().function, Function::bctrl_deinit);
     QCOMPARE(calls.constLast().handle, FakeBoard::initHandle());
     QVERIFY(timerStoppedAtDeinit);
     QVERIFY(widgetsAliveAtDeinit);

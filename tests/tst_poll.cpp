@@ -21,16 +21,16 @@ const QString BoardVersionLine = QStringLiteral(
 void scriptHealthyBoard()
 {
     FakeBoard::Readings &r = FakeBoard::readings();
-    r.version = bctrl_version_info {9, 0x5a, 0x0105, 0x020a, 0x0100};
-    r.inputVoltage = bctrl_input_voltage {368, 32, 620, 5};
-    r.canbusPowerstate = 7;
-    r.pgoodStates = 1;
-    r.lcdVoltage = 545;
-    r.pcieVoltage = 585;
-    r.displayCurrent = 120;
-    r.cpuCurrent = 900;
-    r.gpsFaultState = 2;
-    r.thermalTripState = 3;
+    r.bctrl_get_version_info = bctrl_version_info {9, 0x5a, 0x0105, 0x020a, 0x0100};
+    r.bctrl_get_input_voltage = bctrl_input_voltage {368, 32, 620, 5};
+    r.bctrl_get_canbus_powerstate = 7;
+    r.bctrl_get_pgood_states = 1;
+    r.bctrl_get_lcd_voltage = 545;
+    r.bctrl_get_pcie_voltage = 585;
+    r.bctrl_get_display_current = 120;
+    r.bctrl_get_cpu_current = 900;
+    r.bctrl_get_gps_fault_state = 2;
+    r.bctrl_get_thermal_trip_state = 3;
 }
 
 } // namespace

@@ -10,56 +10,38 @@
 #include "boardcontrol_api.h"
 #include "boardcontrol_functions.h"
 
-#include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
 
 #define TRACE_HANDLE 0x7ace0001u
 
-static bctrl_result trace(const char *format, ...)
+/* Traces one call; bctrl_init gets TRACE_HANDLE, the others 0, or -1 when the
+ * trace cannot be written. */
+static uint32_t trace(
+    const char *name, int has_handle, bctrl_handle handle, int has_argument, int32_t argument)
 {
     const char *path = getenv("BCTRL_TRACE_FILE");
     FILE *file = path ? fopen(path, "a") : NULL;
-    if (!file)
-        return -1;
-    va_list arguments;
-    va_start(arguments, format);
-    vfprintf(file, format, arguments);
-    va_end(arguments);
-    fclose(file);
-    return 0;
+    if (file) {
+        fputs(name, file);
+        if (has_handle)
+            fprintf(file, " %08lx", (unsigned long)handle);
+        if (has_argument)
+            fprintf(file, " %ld", (long)argument);
+        fputc('\n', file);
+        fclose(file);
+    }
+    if (!has_handle)
+        return TRACE_HANDLE;
+    return file ? 0u : (uint32_t)-1;
 }
 
-/* NOLINTBEGIN(bugprone-macro-parentheses): output is a type, name a function name. */
-#define DEFINE_INIT(name, output)                                                                            \
-  bctrl_handle BCTRL_CALL name(void)                                                                         \
+#define DEFINE(name, shape, output)                                                                          \
+  BCTRL_SHAPE_RETURN_##shape BCTRL_CALL name BCTRL_SHAPE_PARAMETERS_##shape(output)                          \
   {                                                                                                          \
-    trace(#name "\n");                                                                                       \
-    return TRACE_HANDLE;                                                                                     \
+    (void)BCTRL_SHAPE_OUT_##shape;                                                                           \
+    return (BCTRL_SHAPE_RETURN_##shape)trace(#name, BCTRL_SHAPE_HAS_HANDLE_##shape,                          \
+        BCTRL_SHAPE_HANDLE_##shape, BCTRL_SHAPE_HAS_ARGUMENT_##shape, BCTRL_SHAPE_ARGUMENT_##shape);         \
   }
-#define DEFINE_HANDLE(name, output)                                                                          \
-  bctrl_result BCTRL_CALL name(bctrl_handle h)                                                               \
-  {                                                                                                          \
-    return trace(#name " %08x\n", (unsigned)h);                                                              \
-  }
-#define DEFINE_OUTPUT(name, output)                                                                          \
-  bctrl_result BCTRL_CALL name(bctrl_handle h, output *o)                                                    \
-  {                                                                                                          \
-    (void)o;                                                                                                 \
-    return trace(#name " %08x\n", (unsigned)h);                                                              \
-  }
-#define DEFINE_CHANNEL(name, output)                                                                         \
-  bctrl_result BCTRL_CALL name(bctrl_handle h, int32_t channel, output *o)                                   \
-  {                                                                                                          \
-    (void)o;                                                                                                 \
-    return trace(#name " %08x %ld\n", (unsigned)h, (long)channel);                                           \
-  }
-#define DEFINE_SWITCH(name, output)                                                                          \
-  bctrl_result BCTRL_CALL name(bctrl_handle h, int32_t on)                                                   \
-  {                                                                                                          \
-    return trace(#name " %08x %ld\n", (unsigned)h, (long)on);                                                \
-  }
-#define DEFINE(name, shape, output) DEFINE_##shape(name, output)
-/* NOLINTEND(bugprone-macro-parentheses) */
 
 BCTRL_FOR_EACH_FUNCTION(DEFINE)

@@ -21,7 +21,7 @@ State &state()
     return s;
 }
 
-void record(Function function, bctrl_handle handle, qint64 argument = 0, bool hasArgument = false)
+void record(Function function, bctrl_handle handle, qint64 argument, bool hasArgument)
 {
     State &s = state();
     const Call call {function, handle, argument, hasArgument};
@@ -44,45 +44,12 @@ void write(const std::optional<T> &reading, T *out)
 
 QString name(Function function)
 {
-    switch (function) {
-    case Function::Init:
-        return QStringLiteral("bctrl_init");
-    case Function::Deinit:
-        return QStringLiteral("bctrl_deinit");
-    case Function::GetVersionInfo:
-        return QStringLiteral("bctrl_get_version_info");
-    case Function::GetInputVoltage:
-        return QStringLiteral("bctrl_get_input_voltage");
-    case Function::GetCanbusPowerstate:
-        return QStringLiteral("bctrl_get_canbus_powerstate");
-    case Function::GetPgoodStates:
-        return QStringLiteral("bctrl_get_pgood_states");
-    case Function::GetLcdVoltage:
-        return QStringLiteral("bctrl_get_lcd_voltage");
-    case Function::GetPcieVoltage:
-        return QStringLiteral("bctrl_get_pcie_voltage");
-    case Function::GetDisplayCurrent:
-        return QStringLiteral("bctrl_get_display_current");
-    case Function::GetCpuCurrent:
-        return QStringLiteral("bctrl_get_cpu_current");
-    case Function::GetGpsFaultState:
-        return QStringLiteral("bctrl_get_gps_fault_state");
-    case Function::GetThermalTripState:
-        return QStringLiteral("bctrl_get_thermal_trip_state");
-    case Function::EnablePwrGps:
-        return QStringLiteral("bctrl_enable_pwr_gps");
-    case Function::EnablePwrRadio:
-        return QStringLiteral("bctrl_enable_pwr_radio");
-    case Function::EnableCua:
-        return QStringLiteral("bctrl_enable_CUA");
-    case Function::EnableModem:
-        return QStringLiteral("bctrl_enable_modem");
-    case Function::ResetModem:
-        return QStringLiteral("bctrl_reset_modem");
-    case Function::ResetCanbusPowerstateError:
-        return QStringLiteral("bctrl_reset_canbus_powerstate_error");
-    }
-    return QStringLiteral("unknown");
+    static const char *const names[] = {
+#define FAKEBOARD_NAME(name, shape, output) #name,
+        BCTRL_FOR_EACH_FUNCTION(FAKEBOARD_NAME)
+#undef FAKEBOARD_NAME
+    };
+    return QString::fromLatin1(names[int(function)]);
 }
 
 QString Call::toString() const
@@ -143,128 +110,24 @@ void setLatency(std::chrono::milliseconds latency)
 } // namespace FakeBoard
 
 using FakeBoard::Function;
-using FakeBoard::readings;
-using FakeBoard::record;
+
+// Every entry point records its call, writes the scripted reading (if any) and
+// succeeds; bctrl_init hands out the scripted handle.
+#define FAKEBOARD_FINISH_INIT(name) return FakeBoard::initHandle();
+#define FAKEBOARD_FINISH_HANDLE(name) return 0;
+#define FAKEBOARD_FINISH_OUTPUT(name)                                                                        \
+  FakeBoard::write(FakeBoard::readings().name, out);                                                         \
+  return 0;
+#define FAKEBOARD_FINISH_CHANNEL(name) FAKEBOARD_FINISH_OUTPUT(name)
+#define FAKEBOARD_FINISH_SWITCH(name) return 0;
+#define FAKEBOARD_DEFINE(name, shape, output)                                                                \
+  BCTRL_SHAPE_RETURN_##shape BCTRL_CALL name BCTRL_SHAPE_PARAMETERS_##shape(output)                          \
+  {                                                                                                          \
+    FakeBoard::record(Function::name, BCTRL_SHAPE_HANDLE_##shape, BCTRL_SHAPE_ARGUMENT_##shape,              \
+        BCTRL_SHAPE_HAS_ARGUMENT_##shape);                                                                   \
+    FAKEBOARD_FINISH_##shape(name)                                                                           \
+  }
 
 extern "C" {
-
-bctrl_handle BCTRL_CALL bctrl_init(void)
-{
-    record(Function::Init, 0);
-    return FakeBoard::initHandle();
-}
-
-bctrl_result BCTRL_CALL bctrl_deinit(bctrl_handle handle)
-{
-    record(Function::Deinit, handle);
-    return 0;
-}
-
-bctrl_result BCTRL_CALL bctrl_get_version_info(bctrl_handle handle, bctrl_version_info *info)
-{
-    record(Function::GetVersionInfo, handle);
-    FakeBoard::write(readings().version, info);
-    return 0;
-}
-
-bctrl_result BCTRL_CALL bctrl_get_input_voltage(
-    bctrl_handle handle, int32_t channel, bctrl_input_voltage *voltage)
-{
-    record(Function::GetInputVoltage, handle, channel, true);
-    FakeBoard::write(readings().inputVoltage, voltage);
-    return 0;
-}
-
-bctrl_result BCTRL_CALL bctrl_get_canbus_powerstate(bctrl_handle handle, uint32_t *state)
-{
-    record(Function::GetCanbusPowerstate, handle);
-    FakeBoard::write(readings().canbusPowerstate, state);
-    return 0;
-}
-
-bctrl_result BCTRL_CALL bctrl_get_pgood_states(bctrl_handle handle, uint32_t *states)
-{
-    record(Function::GetPgoodStates, handle);
-    FakeBoard::write(readings().pgoodStates, states);
-    return 0;
-}
-
-bctrl_result BCTRL_CALL bctrl_get_lcd_voltage(bctrl_handle handle, int32_t channel, uint16_t *value)
-{
-    record(Function::GetLcdVoltage, handle, channel, true);
-    FakeBoard::write(readings().lcdVoltage, value);
-    return 0;
-}
-
-bctrl_result BCTRL_CALL bctrl_get_pcie_voltage(bctrl_handle handle, int32_t channel, uint16_t *value)
-{
-    record(Function::GetPcieVoltage, handle, channel, true);
-    FakeBoard::write(readings().pcieVoltage, value);
-    return 0;
-}
-
-bctrl_result BCTRL_CALL bctrl_get_display_current(bctrl_handle handle, int32_t channel, uint16_t *value)
-{
-    record(Function::GetDisplayCurrent, handle, channel, true);
-    FakeBoard::write(readings().displayCurrent, value);
-    return 0;
-}
-
-bctrl_result BCTRL_CALL bctrl_get_cpu_current(bctrl_handle handle, int32_t channel, uint16_t *value)
-{
-    record(Function::GetCpuCurrent, handle, channel, true);
-    FakeBoard::write(readings().cpuCurrent, value);
-    return 0;
-}
-
-bctrl_result BCTRL_CALL bctrl_get_gps_fault_state(bctrl_handle handle, uint8_t *state)
-{
-    record(Function::GetGpsFaultState, handle);
-    FakeBoard::write(readings().gpsFaultState, state);
-    return 0;
-}
-
-bctrl_result BCTRL_CALL bctrl_get_thermal_trip_state(bctrl_handle handle, uint8_t *state)
-{
-    record(Function::GetThermalTripState, handle);
-    FakeBoard::write(readings().thermalTripState, state);
-    return 0;
-}
-
-bctrl_result BCTRL_CALL bctrl_enable_pwr_gps(bctrl_handle handle, int32_t on)
-{
-    record(Function::EnablePwrGps, handle, on, true);
-    return 0;
-}
-
-bctrl_result BCTRL_CALL bctrl_enable_pwr_radio(bctrl_handle handle, int32_t on)
-{
-    record(Function::EnablePwrRadio, handle, on, true);
-    return 0;
-}
-
-bctrl_result BCTRL_CALL bctrl_enable_CUA(bctrl_handle handle, int32_t on)
-{
-    record(Function::EnableCua, handle, on, true);
-    return 0;
-}
-
-bctrl_result BCTRL_CALL bctrl_enable_modem(bctrl_handle handle, int32_t on)
-{
-    record(Function::EnableModem, handle, on, true);
-    return 0;
-}
-
-bctrl_result BCTRL_CALL bctrl_reset_modem(bctrl_handle handle)
-{
-    record(Function::ResetModem, handle);
-    return 0;
-}
-
-bctrl_result BCTRL_CALL bctrl_reset_canbus_powerstate_error(bctrl_handle handle)
-{
-    record(Function::ResetCanbusPowerstateError, handle);
-    return 0;
-}
-
+BCTRL_FOR_EACH_FUNCTION(FAKEBOARD_DEFINE)
 } // extern "C"

@@ -5,6 +5,7 @@
 // readings a test scripts (or nothing at all), and can run a hook inside a call.
 
 #include "boardcontrol_api.h"
+#include "boardcontrol_functions.h"
 
 #include <QList>
 #include <QString>
@@ -16,25 +17,11 @@
 
 namespace FakeBoard {
 
+// The library's functions, named as the library names them.
 enum class Function {
-    Init,
-    Deinit,
-    GetVersionInfo,
-    GetInputVoltage,
-    GetCanbusPowerstate,
-    GetPgoodStates,
-    GetLcdVoltage,
-    GetPcieVoltage,
-    GetDisplayCurrent,
-    GetCpuCurrent,
-    GetGpsFaultState,
-    GetThermalTripState,
-    EnablePwrGps,
-    EnablePwrRadio,
-    EnableCua,
-    EnableModem,
-    ResetModem,
-    ResetCanbusPowerstateError,
+#define FAKEBOARD_ENUMERATOR(name, shape, output) name,
+    BCTRL_FOR_EACH_FUNCTION(FAKEBOARD_ENUMERATOR)
+#undef FAKEBOARD_ENUMERATOR
 };
 
 QString name(Function function);
@@ -52,19 +39,17 @@ struct Call
     QString toString() const;
 };
 
-// What each reading call writes; an empty optional writes nothing.
+// What each reading call writes, under the call's name; an empty optional
+// writes nothing.
+#define FAKEBOARD_READING_INIT(name, output)
+#define FAKEBOARD_READING_HANDLE(name, output)
+#define FAKEBOARD_READING_OUTPUT(name, output) std::optional<output> name;
+#define FAKEBOARD_READING_CHANNEL(name, output) std::optional<output> name;
+#define FAKEBOARD_READING_SWITCH(name, output)
+#define FAKEBOARD_READING(name, shape, output) FAKEBOARD_READING_##shape(name, output)
 struct Readings
 {
-    std::optional<bctrl_version_info> version;
-    std::optional<bctrl_input_voltage> inputVoltage;
-    std::optional<quint32> canbusPowerstate;
-    std::optional<quint32> pgoodStates;
-    std::optional<quint16> lcdVoltage;
-    std::optional<quint16> pcieVoltage;
-    std::optional<quint16> displayCurrent;
-    std::optional<quint16> cpuCurrent;
-    std::optional<quint8> gpsFaultState;
-    std::optional<quint8> thermalTripState;
+    BCTRL_FOR_EACH_FUNCTION(FAKEBOARD_READING)
 };
 
 // Forgets the calls, writes nothing from now on, returns handle from bctrl_init.

@@ -5,6 +5,7 @@
  * Built with libFuzzer (make fuzz) or driven by seeded_driver.c.
  */
 #include "boardcontrol_api.h"
+#include "boardcontrol_functions.h"
 #include "standin_results.h"
 
 #include <stdio.h>
@@ -13,7 +14,7 @@
 
 unsigned long long standin_fuzz_calls;
 
-enum { SENTINEL = 0xa5 };
+enum { SENTINEL = 0xa5, STANDIN_FUZZ_NO_HANDLE = -100 };
 
 struct input
 {
@@ -95,79 +96,54 @@ static int untouched(const void *buffer, size_t size)
     return 1;
 }
 
+/* Each function called as (handle, argument, output); bctrl_init opens a session. */
+#define FUZZ_CALL_INIT(name, output)                                                                         \
+  static bctrl_result call_##name(bctrl_handle handle, int32_t argument, void *out)                          \
+  {                                                                                                          \
+    (void)handle;                                                                                            \
+    (void)argument;                                                                                          \
+    (void)out;                                                                                               \
+    previous = current;                                                                                      \
+    current = name();                                                                                        \
+    return current == 0 ? STANDIN_FUZZ_NO_HANDLE : STANDIN_OK;                                               \
+  }
+#define FUZZ_CALL_ANY(name, shape, output)                                                                   \
+  static bctrl_result call_##name(bctrl_handle handle, int32_t argument, void *raw)                          \
+  {                                                                                                          \
+    output *out = raw;                                                                                       \
+    (void)argument;                                                                                          \
+    (void)out;                                                                                               \
+    return name BCTRL_SHAPE_ARGUMENTS_##shape;                                                               \
+  }
+#define FUZZ_CALL_HANDLE(name, output) FUZZ_CALL_ANY(name, HANDLE, output)
+#define FUZZ_CALL_OUTPUT(name, output) FUZZ_CALL_ANY(name, OUTPUT, output)
+#define FUZZ_CALL_CHANNEL(name, output) FUZZ_CALL_ANY(name, CHANNEL, output)
+#define FUZZ_CALL_SWITCH(name, output) FUZZ_CALL_ANY(name, SWITCH, output)
+#define FUZZ_CALL(name, shape, output) FUZZ_CALL_##shape(name, output)
+BCTRL_FOR_EACH_FUNCTION(FUZZ_CALL)
+
+static const struct
+{
+    size_t size;
+    bctrl_result (*call)(bctrl_handle, int32_t, void *);
+} calls[] = {
+#define FUZZ_ENTRY(name, shape, output) {BCTRL_SHAPE_OUTPUT_SIZE_##shape(output), call_##name},
+    BCTRL_FOR_EACH_FUNCTION(FUZZ_ENTRY)};
+enum { CALL_COUNT = sizeof calls / sizeof calls[0] };
+
 static void one_call(struct input *in)
 {
-    const unsigned op = next_byte(in) % 18u;
+    const unsigned op = next_byte(in) % CALL_COUNT;
     const bctrl_handle handle = pick_handle(in);
     const int32_t argument = pick_argument(in);
     const int null_output = (next_byte(in) % 8u) == 0;
-    static const size_t sizes[18] = {0, 0, sizeof(bctrl_version_info), sizeof(bctrl_input_voltage), 4, 4, 2,
-        2, 2, 2, 1, 1, 0, 0, 0, 0, 0, 0};
-    const size_t size = sizes[op];
+    const size_t size = calls[op].size;
     void *out = size ? output(size) : NULL;
-    void *target = null_output ? NULL : out;
-    bctrl_result result = STANDIN_OK;
 
     ++standin_fuzz_calls;
-    switch (op) {
-    case 0:
-        previous = current;
-        current = bctrl_init();
-        if (current == 0)
-            fail("bctrl_init returned handle 0", op);
-        break;
-    case 1:
-        result = bctrl_deinit(handle);
-        break;
-    case 2:
-        result = bctrl_get_version_info(handle, target);
-        break;
-    case 3:
-        result = bctrl_get_input_voltage(handle, argument, target);
-        break;
-    case 4:
-        result = bctrl_get_canbus_powerstate(handle, target);
-        break;
-    case 5:
-        result = bctrl_get_pgood_states(handle, target);
-        break;
-    case 6:
-        result = bctrl_get_lcd_voltage(handle, argument, target);
-        break;
-    case 7:
-        result = bctrl_get_pcie_voltage(handle, argument, target);
-        break;
-    case 8:
-        result = bctrl_get_display_current(handle, argument, target);
-        break;
-    case 9:
-        result = bctrl_get_cpu_current(handle, argument, target);
-        break;
-    case 10:
-        result = bctrl_get_gps_fault_state(handle, target);
-        break;
-    case 11:
-        result = bctrl_get_thermal_trip_state(handle, target);
-        break;
-    case 12:
-        result = bctrl_enable_pwr_gps(handle, argument);
-        break;
-    case 13:
-        result = bctrl_enable_pwr_radio(handle, argument);
-        break;
-    case 14:
-        result = bctrl_enable_CUA(handle, argument);
-        break;
-    case 15:
-        result = bctrl_enable_modem(handle, argument);
-        break;
-    case 16:
-        result = bctrl_reset_modem(handle);
-        break;
-    default:
-        result = bctrl_reset_canbus_powerstate_error(handle);
-        break;
-    }
+    const bctrl_result result = calls[op].call(handle, argument, null_output ? NULL : out);
+    if (result == STANDIN_FUZZ_NO_HANDLE)
+        fail("bctrl_init returned handle 0", op);
 
     if (result != STANDIN_OK && result != STANDIN_ERROR_HANDLE && result != STANDIN_ERROR_ARGUMENT)
         fail("unknown result code", op);
@@ -175,7 +151,7 @@ static void one_call(struct input *in)
         fail("a null pointer was accepted", op);
     if (size && result != STANDIN_OK && !untouched(out, size))
         fail("a refused call wrote its output", op);
-    if (op == 3 && result == STANDIN_OK) {
+    if (calls[op].call == call_bctrl_get_input_voltage && result == STANDIN_OK) {
         const bctrl_input_voltage *v = out;
         if (v->vin_raw < 366 || v->vin_raw > 370 || v->iin_raw > 40)
             fail("input reading outside the simulated board's range", op);
