@@ -42,25 +42,25 @@ echo "--- the installed program, its library swapped"
 cmake --install "$build_dir" --prefix "$work/installed" >/dev/null
 installed_lib=$(find "$work/installed" -name "$lib" | head -n 1)
 [ -f "$installed_lib" ] || { echo "FAIL: the install has no $lib" >&2; exit 1; }
-export BCTRL_TRACE_FILE=$work/trace
+export TRACING_BOARD_FILE=$work/trace
 
 "$e2e" "$work/installed/bin/powermonitor" "$tools"
-[ ! -e "$BCTRL_TRACE_FILE" ] || { echo "FAIL: the stand-in install already loads the tracing library" >&2; exit 1; }
+[ ! -e "$TRACING_BOARD_FILE" ] || { echo "FAIL: the stand-in install already loads the tracing library" >&2; exit 1; }
 
 cp "$installed_lib" "$work/standin.so"
 cp "$tracing" "$installed_lib"
 "$e2e" "$work/installed/bin/powermonitor" "$tools"
-if ! grep -qx bctrl_init "$BCTRL_TRACE_FILE" || [ "$(tail -n 1 "$BCTRL_TRACE_FILE")" != "bctrl_deinit 7ace0001" ]; then
+if ! grep -qx bctrl_init "$TRACING_BOARD_FILE" || [ "$(tail -n 1 "$TRACING_BOARD_FILE")" != "bctrl_deinit 7ace0001" ]; then
     echo "FAIL: the library file next to the program was replaced, yet not used" >&2
     exit 1
 fi
 
 cp "$work/standin.so" "$installed_lib"
-rm -f "$BCTRL_TRACE_FILE"
+rm -f "$TRACING_BOARD_FILE"
 mkdir -p "$work/on-library-path"
 cp "$tracing" "$work/on-library-path/$lib"
 LD_LIBRARY_PATH="$work/on-library-path" "$e2e" "$work/installed/bin/powermonitor" "$tools"
-grep -qx bctrl_init "$BCTRL_TRACE_FILE" || {
+grep -qx bctrl_init "$TRACING_BOARD_FILE" || {
     echo "FAIL: a library on LD_LIBRARY_PATH was not used" >&2
     exit 1
 }

@@ -31,7 +31,8 @@ holds "$program" usr/bin/powermonitor usr/share/man/man1/powermonitor.1.gz \
     usr/share/applications/org.orvane9.powermonitor.desktop \
     usr/share/metainfo/org.orvane9.powermonitor.metainfo.xml \
     usr/share/icons/hicolor/scalable/apps/powermonitor.svg \
-    usr/share/doc/powermonitor/copyright usr/share/doc/powermonitor/changelog.gz
+    usr/share/doc/powermonitor/copyright usr/share/doc/powermonitor/changelog.gz \
+    usr/lib/powermonitor/board-trace/libboardtrace.so
 holds "$board" "usr/lib/powermonitor/board/$lib" \
     usr/share/doc/powermonitor-simulated-board/copyright
 if dpkg-deb -c "$program" | grep -q "$lib"; then
@@ -80,5 +81,10 @@ grep -q "SIMULATED BOARD.*$work/root/usr/lib/powermonitor/board/$lib" "$work/sim
 [ "$(grep -c 'SIMULATED BOARD' "$work/simulated.err")" -eq 1 ] || fail "the simulated board spoke more than once"
 echo "with the simulated board: $(cat "$work/simulated.err")"
 
-"$e2e" "$work/root/usr/bin/powermonitor" "$tools"
+# Recording the board's calls, as the manual page says, into the state folder.
+XDG_STATE_HOME=$work/state LD_PRELOAD=$work/root/usr/lib/powermonitor/board-trace/libboardtrace.so \
+    "$e2e" "$work/root/usr/bin/powermonitor" "$tools"
+record=$(find "$work/state/powermonitor" -name 'boardtrace-*.tsv' | head -n 1)
+[ -n "$record" ] && grep -q -P '^[0-9.]+\tbctrl_deinit\t' "$record" || fail "the packaged recorder left no record"
+echo "the packaged recorder wrote ${record#"$work"/}"
 echo "PASS: both packages pass lintian, and the unpacked program runs on the simulated board"

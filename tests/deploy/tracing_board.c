@@ -1,6 +1,6 @@
 /*
  * A board-control library that only leaves a trace: each call appends a line
- * to the file named by BCTRL_TRACE_FILE, its name and the arguments it
+ * to the file named by TRACING_BOARD_FILE, its name and the arguments it
  * received ("bctrl_enable_modem 7ace0001 1"), and writes nothing for the
  * caller. Built under the maker's library name, it shows which library a
  * program really loads, and that the calls arrive as they were made: a caller
@@ -20,7 +20,7 @@
 static uint32_t trace(
     const char *name, int has_handle, bctrl_handle handle, int has_argument, int32_t argument)
 {
-    const char *path = getenv("BCTRL_TRACE_FILE");
+    const char *path = getenv("TRACING_BOARD_FILE");
     FILE *file = path ? fopen(path, "a") : NULL;
     if (file) {
         fputs(name, file);

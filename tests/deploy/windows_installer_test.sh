@@ -65,15 +65,28 @@ POWERMONITOR_E2E_LAUNCHER=$launcher "$e2e" "$program" "$tools" ${screenshot:+"$s
 echo "--- a board DLL built on its own, dropped over the installed one"
 trace=$work/trace
 cp "$tracing" "$folder/Orvane_boardcontrol_api.dll"
-BCTRL_TRACE_FILE=$(windows_path "$trace") POWERMONITOR_E2E_LAUNCHER=$launcher "$e2e" "$program" "$tools"
+TRACING_BOARD_FILE=$(windows_path "$trace") POWERMONITOR_E2E_LAUNCHER=$launcher "$e2e" "$program" "$tools"
 calls=$(tr -d '\r' <"$trace") # written in Windows' text mode
 grep -qx bctrl_init <<<"$calls" && [ "$(tail -n 1 <<<"$calls")" = "bctrl_deinit 7ace0001" ] ||
     fail "the DLL dropped into the folder was not the one loaded"
 echo "the installed program loaded the dropped-in DLL: $(wc -l <<<"$calls") calls traced"
 
+echo "--- the installed board-call recorder in front of that DLL"
+dll="$folder/Orvane_boardcontrol_api.dll"
+mv "$dll" "$folder/Orvane_boardcontrol_api.real.dll"
+cp "$folder/board-trace/Orvane_boardcontrol_api.dll" "$dll"
+rm -f "$trace"
+BCTRL_TRACE_FILE=$(windows_path "$work/record.tsv") TRACING_BOARD_FILE=$(windows_path "$trace") \
+    POWERMONITOR_E2E_LAUNCHER=$launcher "$e2e" "$program" "$tools"
+recorded=$(grep -v '^#' "$work/record.tsv" | awk -F'\t' '{ line = $2; if ($3 != "-") line = line " " $3; if ($4 != "-") line = line " " $4; print line }')
+[ -n "$recorded" ] && [ "$recorded" = "$(tr -d '\r' <"$trace")" ] || fail "the recorder's calls are not the ones the board saw"
+echo "recorded $(wc -l <<<"$recorded") calls, each as the board saw it"
+rm "$dll"
+mv "$folder/Orvane_boardcontrol_api.real.dll" "$dll"
+
 # The other architecture's installer, where its build made one: both install
 # side by side, and uninstalling this one leaves the other working.
-other=$(find "${OTHER_INSTALLER_DIR:-/nonexistent}" -maxdepth 1 -name 'powermonitor-*-win*.exe' ! -name "*-win$bits.exe" 2>/dev/null | head -n 1)
+other=$(find "${OTHER_INSTALLER_DIR:-/nonexistent}" -maxdepth 1 -name 'powermonitor-*-win*.exe' ! -name "*-win$bits.exe" 2>/dev/null | head -n 1 || true)
 if [ -n "$other" ]; then
     echo "--- $(basename "$other") beside it"
     wine "$other" /S

@@ -61,7 +61,7 @@ for naming in decorated plain; do
         -DBUILD_TESTING=OFF -DBOARDCONTROL_RUNTIME="$maker" >"$work/configure-$naming.log"
     grep -q "all 18 functions, __stdcall ON" "$work/configure-$naming.log" ||
         fail "the build did not take __stdcall from the DLL: $(grep -i board "$work/configure-$naming.log")"
-    cmake --build "$app" --target powermonitor mingw_runtime --parallel 2 >/dev/null
+    cmake --build "$app" --target powermonitor mingw_runtime boardtrace --parallel 2 >/dev/null
     folder=$work/folder-$naming
     cmake --install "$app" --prefix "$folder" --component program >/dev/null
     cmp -s "$maker" "$folder/$dll" || fail "the maker's DLL was not installed beside the program"
@@ -71,10 +71,23 @@ for naming in decorated plain; do
     program=$(sed 's|/|\\|g; s|^|Z:|' <<<"$folder/powermonitor.exe")
     POWERMONITOR_E2E_LAUNCHER=/usr/lib/wine/wine "$e2e" "$program" "$tools"
 
+    # The board-call recorder, built with the same convention, in front of it.
+    mv "$folder/$dll" "$folder/Orvane_boardcontrol_api.real.dll"
+    cp "$app/bin/board-trace/$dll" "$folder/$dll"
+    BCTRL_TRACE_FILE=$(sed 's|/|\\|g; s|^|Z:|' <<<"$work/record-$naming.tsv") \
+        POWERMONITOR_E2E_LAUNCHER=/usr/lib/wine/wine "$e2e" "$program" "$tools" "$work/recorded-$naming.png"
+    record=$(grep -v '^#' "$work/record-$naming.tsv")
+    [ "$(head -n 1 <<<"$record" | cut -f 2,5)" = "$(printf 'bctrl_init\t4f390001')" ] &&
+        [ "$(tail -n 1 <<<"$record" | cut -f 2,3,5)" = "$(printf 'bctrl_deinit\t4f390001\t0')" ] &&
+        grep -q -P '\tbctrl_get_input_voltage\t4f390001\t0\t0\tvin_raw=\d+ .*\tVin=' <<<"$record" ||
+        fail "the recorder over the __stdcall board recorded: $(head -n 3 <<<"$record")"
+    echo "recorded $(wc -l <<<"$record") calls through the __stdcall recorder"
+    rm "$folder/Orvane_boardcontrol_api.real.dll"
+
     cp "${tracing[$naming]}" "$folder/$dll"
     trace=$work/trace-$naming
     # With a picture the check waits for a full poll cycle before closing.
-    BCTRL_TRACE_FILE=$(sed 's|/|\\|g; s|^|Z:|' <<<"$trace") POWERMONITOR_E2E_LAUNCHER=/usr/lib/wine/wine \
+    TRACING_BOARD_FILE=$(sed 's|/|\\|g; s|^|Z:|' <<<"$trace") POWERMONITOR_E2E_LAUNCHER=/usr/lib/wine/wine \
         "$e2e" "$program" "$tools" "$work/window-$naming.png"
     calls=$(tr -d '\r' <"$trace")
     [ "$(head -n 1 <<<"$calls")" = bctrl_init ] || fail "the first call was not bctrl_init: $(head -n 3 <<<"$calls")"
