@@ -35,6 +35,7 @@ struct Entry
     bctrl_result (*call)(bctrl_handle, void *, int32_t);
 };
 
+// NOLINTBEGIN(bugprone-macro-parentheses): output is a type.
 #define STANDIN_ENTRY_INIT(name, shape, output)
 #define STANDIN_ENTRY_ANY(name, shape, output)                                                               \
   {#name, BCTRL_SHAPE_OUTPUT_SIZE_##shape(output), BCTRL_SHAPE_HAS_ARGUMENT_##shape != 0,                    \
@@ -47,6 +48,7 @@ struct Entry
 #define STANDIN_ENTRY_CHANNEL STANDIN_ENTRY_ANY
 #define STANDIN_ENTRY_SWITCH STANDIN_ENTRY_ANY
 #define STANDIN_ENTRY(name, shape, output) STANDIN_ENTRY_##shape(name, shape, output)
+// NOLINTEND(bugprone-macro-parentheses)
 
 const Entry entries[] = {BCTRL_FOR_EACH_FUNCTION(STANDIN_ENTRY)};
 

@@ -63,7 +63,7 @@ constexpr int FunctionCount = int(std::size(functions));
 // A call that could not be forwarded: no real library, or it lacks a function.
 constexpr bctrl_result NotForwarded = -1;
 constexpr std::uint64_t DefaultLimitMiB = 64;
-constexpr std::uint64_t BytesPerMiB = 1024 * 1024;
+constexpr std::uint64_t BytesPerMiB = std::uint64_t(1024) * 1024;
 // Room kept below the limit for the line that says the record stopped.
 constexpr std::size_t ClosingLineRoom = 256;
 
@@ -196,6 +196,9 @@ std::filesystem::path stateFolder()
 class Recorder
 {
 public:
+    Recorder(const Recorder &) = delete;
+    Recorder &operator=(const Recorder &) = delete;
+
     static Recorder &instance()
     {
         static Recorder recorder;
@@ -288,9 +291,6 @@ private:
                 write("# " + text + '\n');
         }
     }
-
-    Recorder(const Recorder &) = delete;
-    Recorder &operator=(const Recorder &) = delete;
 
     void openRecord()
     {

@@ -25,6 +25,7 @@ static void print(const char *name, long long result, const unsigned char *out, 
     putchar('\n');
 }
 
+/* NOLINTBEGIN(bugprone-macro-parentheses): output is a type. */
 /* The switches take 1, the readings channel 0. */
 #define PROBE_INIT(name, output)
 #define PROBE_ANY(name, shape, output)                                                                       \
@@ -44,6 +45,7 @@ static void print(const char *name, long long result, const unsigned char *out, 
 #define PROBE_CHANNEL(name, output) PROBE_ANY(name, CHANNEL, output)
 #define PROBE_SWITCH(name, output) PROBE_ANY(name, SWITCH, output)
 #define PROBE(name, shape, output) PROBE_##shape(name, output)
+/* NOLINTEND(bugprone-macro-parentheses) */
 
 int main(int argc, char **argv)
 {

@@ -96,6 +96,7 @@ static int untouched(const void *buffer, size_t size)
     return 1;
 }
 
+/* NOLINTBEGIN(bugprone-macro-parentheses): output is a type. */
 /* Each function called as (handle, argument, output); bctrl_init opens a session. */
 #define FUZZ_CALL_INIT(name, output)                                                                         \
   static bctrl_result call_##name(bctrl_handle handle, int32_t argument, void *out)                          \
@@ -120,6 +121,7 @@ static int untouched(const void *buffer, size_t size)
 #define FUZZ_CALL_CHANNEL(name, output) FUZZ_CALL_ANY(name, CHANNEL, output)
 #define FUZZ_CALL_SWITCH(name, output) FUZZ_CALL_ANY(name, SWITCH, output)
 #define FUZZ_CALL(name, shape, output) FUZZ_CALL_##shape(name, output)
+/* NOLINTEND(bugprone-macro-parentheses) */
 BCTRL_FOR_EACH_FUNCTION(FUZZ_CALL)
 
 static const struct
