@@ -26,9 +26,11 @@ for group in "$@"; do
         # tests and installers, binutils' objdump reads the DLLs' imports and
         # gendef (mingw-w64-tools) a maker's DLL's exports.
         windows-x64|windows-x86)
+            # rsvg-convert and icotool make the Windows icon; python3-pefile reads
+            # the built programs' resources as Windows does.
             packages+=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
                        mingw-w64-tools qt6-base-dev-tools ninja-build wine wine64 fonts-wine nsis unzip
-                       xz-utils)
+                       xz-utils librsvg2-bin icoutils python3 python3-pefile)
             # The 32-bit build also checks that the 64-bit one refuses a 32-bit DLL.
             [ "$group" = windows-x86 ] &&
                 packages+=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686

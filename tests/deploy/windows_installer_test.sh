@@ -51,8 +51,19 @@ wineserver -w
 [ -f "$folder/powermonitor.exe" ] || fail "nothing installed in $folder"
 [ -f "$start_menu/$label.lnk" ] || fail "no Start-menu entry in $start_menu"
 uninstall_key="HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$label"
-wine reg query "$uninstall_key" /v DisplayName /reg:32 2>/dev/null | tr -d '\r' | grep -q "$label" ||
-    fail "no Add/Remove Programs entry \"$label\""
+entry=$(wine reg query "$uninstall_key" /reg:32 2>/dev/null | tr -d '\r' |
+    sed -n 's/^ *\([A-Za-z]*\) *REG_[A-Z_]* *\(.*\)$/\1=\2/p')
+for value in "DisplayName=$label" "DisplayVersion=$EXPECTED_VERSION" "Publisher=The Orvane9 power monitor authors" \
+             "DisplayIcon=C:\\$program_files\\Orvane9 power monitor\\powermonitor.exe" "NoModify=0x1" "NoRepair=0x1"; do
+    grep -qxF "$value" <<<"$entry" || fail "the Add/Remove Programs entry lacks $value; it has:"$'\n'"$entry"
+done
+for exe in "$installer" "$folder/Uninstall.exe"; do
+    grep -qx 'icon: 16 24 32 48 64 256' <<<"$(/usr/bin/python3 "$(dirname "$0")/pe_resources.py" "$exe")" ||
+        fail "$(basename "$exe") does not carry the program's icon"
+done
+size_kib=$(($(sed -n 's/^EstimatedSize=//p' <<<"$entry")))
+[ "$size_kib" -gt $((20 * 1024)) ] || fail "the Add/Remove Programs entry gives the size as $size_kib KiB"
+echo "Add/Remove Programs: $(grep -E '^(DisplayName|DisplayVersion|Publisher|DisplayIcon|EstimatedSize|NoModify|NoRepair)=' <<<"$entry" | paste -sd ';')"
 installed=$(cd "$folder" && find . -type f ! -name Uninstall.exe | sed 's|^\./||' | sort)
 zipped=$(unzip -Z1 "$zip" | grep -v '/$' | sed 's|^[^/]*/||' | sort)
 [ "$installed" = "$zipped" ] || fail "the ZIP and the installer carry different files"
