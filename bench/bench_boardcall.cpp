@@ -2,38 +2,15 @@
 // the repaint it causes, on the stand-in board as this program is linked.
 // bench/run_benchmarks.sh runs it as it is and with the recorder preloaded.
 // Prints "call_us <median>" and "tick_us <median>".
+#include "benchtiming.h"
 #include "boardcontrol_api.h"
 #include "mainwindow.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QTest>
 #include <QTimer>
 
-#include <algorithm>
 #include <cstdio>
-#include <vector>
-
-namespace {
-
-constexpr int Samples = 21;
-
-template<typename Work>
-double medianMicroseconds(int repeats, Work work)
-{
-    std::vector<double> perRepeat;
-    for (int sample = 0; sample < Samples; ++sample) {
-        QElapsedTimer timer;
-        timer.start();
-        for (int i = 0; i < repeats; ++i)
-            work();
-        perRepeat.push_back(double(timer.nsecsElapsed()) / 1000.0 / repeats);
-    }
-    std::sort(perRepeat.begin(), perRepeat.end());
-    return perRepeat[perRepeat.size() / 2];
-}
-
-} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -42,8 +19,8 @@ int main(int argc, char *argv[])
     constexpr int CallsPerSample = 2000;
     const bctrl_handle handle = bctrl_init();
     bctrl_input_voltage voltage {};
-    const double callUs
-        = medianMicroseconds(CallsPerSample, [&] { bctrl_get_input_voltage(handle, 0, &voltage); });
+    const double callUs = BenchTiming::medianMicroseconds(
+        CallsPerSample, [&] { bctrl_get_input_voltage(handle, 0, &voltage); });
     bctrl_deinit(handle);
 
     MainWindow window;
@@ -58,7 +35,7 @@ int main(int argc, char *argv[])
     };
     for (int i = 0; i < TicksPerSample; ++i) // warm-up: fonts, caches, first layout
         tick();
-    const double tickUs = medianMicroseconds(TicksPerSample, tick);
+    const double tickUs = BenchTiming::medianMicroseconds(TicksPerSample, tick);
 
     std::printf("call_us %.3f\ntick_us %.2f\n", callUs, tickUs);
     return 0;
