@@ -37,6 +37,12 @@ if [ "$(readlink -f "$resolved")" != "$(readlink -f "$maker_lib")" ]; then
     exit 1
 fi
 "$e2e" "$work/app/powermonitor" "$tools"
+# Built against the maker's library, there is no simulated board to package.
+(cd "$work/app" && cpack -G DEB >/dev/null 2>&1)
+debs=$(cd "$work/app" && ls -- *.deb)
+[ "$debs" = "$(ls "$work/app" | grep -x 'powermonitor_.*\.deb')" ] && [ "$(wc -l <<<"$debs")" -eq 1 ] ||
+    { echo "FAIL: built against the maker's library, cpack made: $debs" >&2; exit 1; }
+echo "packaged: $debs"
 
 echo "--- the installed program, its library swapped"
 cmake --install "$build_dir" --prefix "$work/installed" >/dev/null
