@@ -6,19 +6,20 @@
  * header can replace.
  *
  * BCTRL_FOR_EACH_FUNCTION(X) expands X(name, shape, output) once per function.
- * The shape gives the arguments after the handle, and the stack bytes a
- * __stdcall function removes on return (its @N):
- *   INIT     ()                                   none, returns the handle   @0
- *   HANDLE   (handle)                                                        @4
- *   OUTPUT   (handle, output *)                                              @8
- *   CHANNEL  (handle, int32_t channel, output *)                             @12
- *   SWITCH   (handle, int32_t on)                                            @8
+ * The shape gives the arguments after the handle:
+ *   INIT     ()                                   none, returns the handle
+ *   HANDLE   (handle)
+ *   OUTPUT   (handle, output *)
+ *   CHANNEL  (handle, int32_t channel, output *)
+ *   SWITCH   (handle, int32_t on)
  * output is the type the call writes, void where it writes nothing.
  *
  * The BCTRL_SHAPE_* macros below let one definition serve every function:
  *   BCTRL_SHAPE_RETURN_##shape name BCTRL_SHAPE_PARAMETERS_##shape(output)
  * declares the function with the parameters handle, argument and out; the
- * _HAS_ macros say which of them it has, _OUTPUT_SIZE how many bytes it writes.
+ * _HAS_ macros say which of them it has, _OUTPUT_SIZE how many bytes it writes,
+ * _STACK_BYTES how many bytes of arguments a __stdcall version removes from
+ * the stack on return (its @N; the build's check of a maker's DLL reads these).
  */
 #ifndef BOARDCONTROL_FUNCTIONS_H
 #define BOARDCONTROL_FUNCTIONS_H
@@ -97,5 +98,11 @@
 #define BCTRL_SHAPE_OUTPUT_SIZE_OUTPUT(output) sizeof(output)
 #define BCTRL_SHAPE_OUTPUT_SIZE_CHANNEL(output) sizeof(output)
 #define BCTRL_SHAPE_OUTPUT_SIZE_SWITCH(output) 0
+
+#define BCTRL_SHAPE_STACK_BYTES_INIT 0
+#define BCTRL_SHAPE_STACK_BYTES_HANDLE 4
+#define BCTRL_SHAPE_STACK_BYTES_OUTPUT 8
+#define BCTRL_SHAPE_STACK_BYTES_CHANNEL 12
+#define BCTRL_SHAPE_STACK_BYTES_SWITCH 8
 
 #endif /* BOARDCONTROL_FUNCTIONS_H */

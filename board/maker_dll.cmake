@@ -8,17 +8,16 @@
 # The functions come from boardcontrol_functions.h; gendef (mingw-w64-tools)
 # shows which of them remove their arguments from the stack (__stdcall, @N).
 
-# The stack bytes of each shape's arguments: what a __stdcall function's @N says.
-set(bctrl_shape_bytes_INIT 0)
-set(bctrl_shape_bytes_HANDLE 4)
-set(bctrl_shape_bytes_OUTPUT 8)
-set(bctrl_shape_bytes_CHANNEL 12)
-set(bctrl_shape_bytes_SWITCH 8)
-
 # Sets <out_names> to the interface's function names and, for each, the variable
 # bctrl_bytes_<name> in the caller's scope.
 function(boardcontrol_functions out_names)
     file(READ ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/boardcontrol_functions.h text)
+    # What a __stdcall function of each shape removes from the stack: its @N.
+    string(REGEX MATCHALL "#define BCTRL_SHAPE_STACK_BYTES_[A-Z]+ [0-9]+" shapes "${text}")
+    foreach(shape IN LISTS shapes)
+        string(REGEX MATCH "_([A-Z]+) ([0-9]+)$" _ "${shape}")
+        set(bctrl_shape_bytes_${CMAKE_MATCH_1} ${CMAKE_MATCH_2})
+    endforeach()
     string(REGEX MATCHALL "X\\(bctrl_[A-Za-z_]+, [A-Z]+," lines "${text}")
     set(names)
     foreach(line IN LISTS lines)

@@ -51,10 +51,8 @@ struct Function
     int stackBytes; // what a __stdcall version removes, its @N
 };
 
-constexpr int StackBytesINIT = 0, StackBytesHANDLE = 4, StackBytesOUTPUT = 8, StackBytesCHANNEL = 12,
-              StackBytesSWITCH = 8;
 constexpr Function functions[] = {
-#define BOARDTRACE_FUNCTION(name, shape, output) {#name, StackBytes##shape},
+#define BOARDTRACE_FUNCTION(name, shape, output) {#name, BCTRL_SHAPE_STACK_BYTES_##shape},
     BCTRL_FOR_EACH_FUNCTION(BOARDTRACE_FUNCTION)
 #undef BOARDTRACE_FUNCTION
 };
@@ -274,9 +272,6 @@ public:
         durations = {};
         failures = {};
     }
-
-    // Said once, when the calls cannot be forwarded.
-    const std::string &notForwardedReason() const { return reason; }
 
 private:
     Recorder()

@@ -13,8 +13,8 @@
 #     and over the tracing board: the record and the board saw the same calls.
 #   boardtrace_test.sh WORK_DIR RECORDER PROBE BOARD_DIR TRACING_DIR [E2E_SCRIPT E2E_TOOLS PROGRAM]
 # BOARD_DIR and TRACING_DIR hold the simulated board and the tracing board under
-# the board library's name. With WINE set (a Wine loader), the probe is a
-# Windows program.
+# the board library's name. A probe ending in .exe is a Windows program, run
+# under Wine in WINEPREFIX with Qt's DLLs from QT_BIN.
 set -euo pipefail
 
 work=$1 recorder=$2 probe=$3 board_dir=$4 tracing_dir=$5 e2e=${6:-} tools=${7:-} program=${8:-}
@@ -23,7 +23,9 @@ trap 'echo "FAIL: line $LINENO of $0 failed (status $?)" >&2' ERR
 rm -rf "$work"
 mkdir -p "$work"
 
-if [ -n "${WINE:-}" ]; then
+WINE=
+[[ $probe == *.exe ]] && WINE=$("$(dirname "$0")/../../scripts/wine-loader.sh" "$probe")
+if [ -n "$WINE" ]; then
     dll=Orvane_boardcontrol_api.dll
     windows_path() { local path=${1//\//\\}; echo "Z:$path"; }
     # probe BOARD_DIR [recorded]: the probe in a folder of its own with that board.
@@ -53,7 +55,7 @@ else
 fi
 export WINEDEBUG=-all
 unset TRACING_BOARD_FILE # the tracing board without its file fails every call
-if [ -n "${WINE:-}" ]; then
+if [ -n "$WINE" ]; then
     "$(dirname "$0")/../../scripts/wine-prefix.sh" "$WINEPREFIX" offscreen
     export WINEPATH="Z:${QT_BIN//\//\\}"
 fi
@@ -109,7 +111,7 @@ tail -n 1 "$BCTRL_TRACE_FILE" | grep -q '^# record stopped: it reached its limit
 echo "stopped at $size bytes, saying so; the calls went on"
 
 echo "--- no real library"
-if [ -n "${WINE:-}" ]; then
+if [ -n "$WINE" ]; then
     said=$(run_probe "" 2>&1 | tr -d '\r')
 else
     said=$(LD_PRELOAD=$recorder /usr/bin/python3 -c 'import ctypes; print("result", ctypes.CDLL(None).bctrl_get_pgood_states(1, None))' 2>&1)

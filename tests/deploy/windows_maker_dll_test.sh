@@ -65,17 +65,18 @@ for naming in decorated plain; do
     folder=$work/folder-$naming
     cmake --install "$app" --prefix "$folder" --component program >/dev/null
     cmp -s "$maker" "$folder/$dll" || fail "the maker's DLL was not installed beside the program"
+    wine=$("$source_dir/scripts/wine-loader.sh" "$folder/powermonitor.exe")
     grep -q -E "^[[:space:]]+[0-9a-f]+[[:space:]]+[0-9]+[[:space:]]+$expected\$" < <(i686-w64-mingw32-objdump -p "$folder/powermonitor.exe") ||
         fail "the program does not import $expected from $dll"
 
     program=$(sed 's|/|\\|g; s|^|Z:|' <<<"$folder/powermonitor.exe")
-    POWERMONITOR_E2E_LAUNCHER=/usr/lib/wine/wine "$e2e" "$program" "$tools"
+    POWERMONITOR_E2E_LAUNCHER=$wine "$e2e" "$program" "$tools"
 
     # The board-call recorder, built with the same convention, in front of it.
     mv "$folder/$dll" "$folder/Orvane_boardcontrol_api.real.dll"
     cp "$app/bin/board-trace/$dll" "$folder/$dll"
     BCTRL_TRACE_FILE=$(sed 's|/|\\|g; s|^|Z:|' <<<"$work/record-$naming.tsv") \
-        POWERMONITOR_E2E_LAUNCHER=/usr/lib/wine/wine "$e2e" "$program" "$tools" "$work/recorded-$naming.png"
+        POWERMONITOR_E2E_LAUNCHER=$wine "$e2e" "$program" "$tools" "$work/recorded-$naming.png"
     record=$(grep -v '^#' "$work/record-$naming.tsv")
     [ "$(head -n 1 <<<"$record" | cut -f 2,5)" = "$(printf 'bctrl_init\t4f390001')" ] &&
         [ "$(tail -n 1 <<<"$record" | cut -f 2,3,5)" = "$(printf 'bctrl_deinit\t4f390001\t0')" ] &&
@@ -87,7 +88,7 @@ for naming in decorated plain; do
     cp "${tracing[$naming]}" "$folder/$dll"
     trace=$work/trace-$naming
     # With a picture the check waits for a full poll cycle before closing.
-    TRACING_BOARD_FILE=$(sed 's|/|\\|g; s|^|Z:|' <<<"$trace") POWERMONITOR_E2E_LAUNCHER=/usr/lib/wine/wine \
+    TRACING_BOARD_FILE=$(sed 's|/|\\|g; s|^|Z:|' <<<"$trace") POWERMONITOR_E2E_LAUNCHER=$wine \
         "$e2e" "$program" "$tools" "$work/window-$naming.png"
     calls=$(tr -d '\r' <"$trace")
     [ "$(head -n 1 <<<"$calls")" = bctrl_init ] || fail "the first call was not bctrl_init: $(head -n 3 <<<"$calls")"
