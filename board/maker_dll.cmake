@@ -5,163 +5,106 @@
 #    program at start;
 #  - on 32-bit x86, a calling convention other than the DLL's corrupts the stack
 #    silently at every call.
-# The functions come from boardcontrol_functions.h; gendef (mingw-w64-tools)
-# shows which of them remove their arguments from the stack (__stdcall, @N).
+# The rules are board-check's (check/board_check.c), the same program that the
+# installers run and that ships beside the program, built here for this machine.
 
-# Sets <out_names> to the interface's function names and, for each, the variable
-# bctrl_bytes_<name> in the caller's scope.
-function(boardcontrol_functions out_names)
-    file(READ ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/boardcontrol_functions.h text)
-    # What a __stdcall function of each shape removes from the stack: its @N.
-    string(REGEX MATCHALL "#define BCTRL_SHAPE_STACK_BYTES_[A-Z]+ [0-9]+" shapes "${text}")
-    foreach(shape IN LISTS shapes)
-        string(REGEX MATCH "_([A-Z]+) ([0-9]+)$" _ "${shape}")
-        set(bctrl_shape_bytes_${CMAKE_MATCH_1} ${CMAKE_MATCH_2})
-    endforeach()
-    string(REGEX MATCHALL "X\\(bctrl_[A-Za-z_]+, [A-Z]+," lines "${text}")
-    set(names)
-    foreach(line IN LISTS lines)
-        string(REGEX MATCH "X\\((bctrl_[A-Za-z_]+), ([A-Z]+)," _ "${line}")
-        list(APPEND names ${CMAKE_MATCH_1})
-        set(bctrl_bytes_${CMAKE_MATCH_1} ${bctrl_shape_bytes_${CMAKE_MATCH_2}} PARENT_SCOPE)
-    endforeach()
-    list(LENGTH names count)
-    if(NOT count EQUAL 18)
-        message(FATAL_ERROR "boardcontrol_functions.h lists ${count} functions, not 18")
+# Sets <out> to board-check built for the machine that runs the build.
+function(boardcontrol_host_check out)
+    set(source ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/check/board_check.c)
+    set(exe ${CMAKE_BINARY_DIR}/host-tools/board-check)
+    find_program(HOST_C_COMPILER NAMES cc gcc clang NO_CMAKE_FIND_ROOT_PATH)
+    if(NOT HOST_C_COMPILER)
+        message(FATAL_ERROR "A C compiler for this machine (cc) builds board-check, which reads board DLLs: "
+            "install gcc (scripts/install-deps.sh)")
     endif()
-    set(${out_names} ${names} PARENT_SCOPE)
+    file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/host-tools)
+    execute_process(COMMAND ${HOST_C_COMPILER} -std=c11 -O2 -I${CMAKE_CURRENT_FUNCTION_LIST_DIR}
+            "-DPOWERMONITOR_VERSION=\"${PROJECT_VERSION}\"" ${source} -o ${exe}
+        RESULT_VARIABLE failed ERROR_VARIABLE error)
+    if(failed)
+        message(FATAL_ERROR "Building board-check for this machine failed:\n${error}")
+    endif()
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+        ${source} ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/boardcontrol_functions.h)
+    set(${out} ${exe} PARENT_SCOPE)
 endfunction()
 
-# Checks DLL against this build and sets <out_stdcall> to ON or OFF as the DLL's
-# functions are __stdcall or plain C, and <out_def> to the text of a .def file
-# that maps the names this build's callers use to the names the DLL exports.
-function(boardcontrol_read_dll dll out_stdcall out_def)
-    get_filename_component(dll_name "${dll}" NAME)
-    math(EXPR build_bits "${CMAKE_SIZEOF_VOID_P} * 8")
-    if(build_bits EQUAL 64)
-        set(this_arch x64)
-        set(other_arch x86)
-        set(other_installer win32)
+function(boardcontrol_arch out)
+    if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+        set(${out} x64 PARENT_SCOPE)
     else()
-        set(this_arch x86)
-        set(other_arch x64)
-        set(other_installer win64)
+        set(${out} x86 PARENT_SCOPE)
     endif()
+endfunction()
 
-    execute_process(COMMAND ${CMAKE_OBJDUMP} -f "${dll}"
-        OUTPUT_VARIABLE header ERROR_VARIABLE header RESULT_VARIABLE failed)
-    if(header MATCHES "file format pei-i386")
-        set(dll_bits 32)
-    elseif(header MATCHES "file format pei-x86-64")
-        set(dll_bits 64)
+# Checks <dll> against this build, with the convention <requested> (ON, OFF, or
+# empty for the DLL's own), and sets <out_stdcall> to ON or OFF as the DLL's
+# functions are __stdcall or plain C, and writes <def_file>, which maps the
+# names this build's callers use to the names the DLL exports.
+function(boardcontrol_read_dll dll requested out_stdcall def_file)
+    boardcontrol_host_check(check)
+    boardcontrol_arch(arch)
+    set(convention either)
+    if(NOT requested STREQUAL "" AND arch STREQUAL x86)
+        set(convention cdecl)
+        if(requested)
+            set(convention stdcall)
+        endif()
+        set(convention ${convention} --assume)
+    endif()
+    execute_process(COMMAND ${check} --arch ${arch} --any-names --def ${def_file} --convention ${convention} ${dll}
+        OUTPUT_VARIABLE said RESULT_VARIABLE status)
+    string(STRIP "${said}" said)
+    if(NOT requested STREQUAL "" AND status EQUAL 1)
+        # Would the DLL fit in its own convention? Then the option contradicts it.
+        execute_process(COMMAND ${check} --arch ${arch} --any-names --convention either ${dll}
+            OUTPUT_QUIET RESULT_VARIABLE own)
+        if(own EQUAL 0 OR own EQUAL 3 OR own EQUAL 4)
+            set(dll_convention "plain C (__cdecl)")
+            if(own EQUAL 3)
+                set(dll_convention "__stdcall")
+            endif()
+            message(FATAL_ERROR "BOARDCONTROL_STDCALL=${requested} contradicts ${dll}, "
+                "whose functions are ${dll_convention}: calls in the wrong convention corrupt the stack. "
+                "Leave BOARDCONTROL_STDCALL empty to take the DLL's convention.")
+        endif()
+    endif()
+    if(status EQUAL 3)
+        set(${out_stdcall} ON PARENT_SCOPE)
+    elseif(status EQUAL 0 OR status EQUAL 4)
+        set(${out_stdcall} OFF PARENT_SCOPE)
     else()
-        message(FATAL_ERROR "BOARDCONTROL_RUNTIME: ${dll} is not a Windows DLL for x86 or x64:\n${header}")
+        message(FATAL_ERROR "BOARDCONTROL_RUNTIME: ${said}")
     endif()
-    if(NOT dll_bits EQUAL build_bits)
-        message(FATAL_ERROR
-            "BOARDCONTROL_RUNTIME: ${dll} is a ${dll_bits}-bit DLL, and this is the ${build_bits}-bit build "
-            "(WINDOWS_ARCH=${this_arch}): a ${build_bits}-bit program cannot load it. "
-            "Build with WINDOWS_ARCH=${other_arch} (make windows WINDOWS_ARCH=${other_arch}, "
-            "or cmake --preset windows-${other_arch}); operators install "
-            "powermonitor-${PROJECT_VERSION}-${other_installer}.exe.")
-    endif()
+    string(REGEX MATCH "\n[^\n]*board functions[^\n]*" description "${said}")
+    string(STRIP "${description}" description)
+    message(STATUS "Board-control DLL ${dll}: ${description}")
+endfunction()
 
-    find_program(GENDEF gendef)
-    if(NOT GENDEF)
-        message(FATAL_ERROR "BOARDCONTROL_RUNTIME: gendef is needed to read ${dll_name}'s exports: "
-            "install mingw-w64-tools (scripts/install-deps.sh 6 windows-${this_arch})")
+# The import library for the program's callers of the plain names of the
+# interface, compiled with the convention <stdcall>: for the 32-bit program
+# built for __stdcall DLLs, which the installer carries beside the other.
+function(boardcontrol_interface_def stdcall def_file)
+    boardcontrol_host_check(check)
+    set(convention cdecl)
+    if(stdcall)
+        set(convention stdcall)
     endif()
-    # The names exactly as the DLL exports them, and gendef's view of each:
-    # the same name, with @N appended where the function removes N bytes.
-    execute_process(COMMAND ${CMAKE_OBJDUMP} -p "${dll}" OUTPUT_VARIABLE table)
-    string(REGEX MATCHALL "\n\t\\[ *[0-9]+\\] [^\n]+" rows "${table}")
-    set(exports)
-    foreach(row IN LISTS rows)
-        string(REGEX REPLACE "^\n\t\\[ *[0-9]+\\] " "" name "${row}")
-        list(APPEND exports "${name}")
-    endforeach()
-    execute_process(COMMAND ${GENDEF} - "${dll}" OUTPUT_VARIABLE def ERROR_QUIET RESULT_VARIABLE failed)
+    execute_process(COMMAND ${check} --arch x86 --convention ${convention} --def ${def_file} RESULT_VARIABLE failed)
     if(failed)
-        message(FATAL_ERROR "BOARDCONTROL_RUNTIME: gendef cannot read ${dll}")
+        message(FATAL_ERROR "board-check could not write ${def_file}")
     endif()
-    string(REGEX REPLACE ".*\nEXPORTS\n" "" def "${def}")
-    string(REPLACE "\n" ";" def_lines "${def}")
+endfunction()
 
-    boardcontrol_functions(functions)
-    set(missing)
-    set(stdcall_functions)
-    set(plain_functions)
-    set(mismatched)
-    set(def_text "LIBRARY \"${dll_name}\"\nEXPORTS\n")
-    foreach(function IN LISTS functions)
-        set(bytes ${bctrl_bytes_${function}})
-        # Plain, decorated by MinGW (name@N) or by MSVC (_name@N).
-        set(export)
-        foreach(candidate IN LISTS exports)
-            if(candidate MATCHES "^_?${function}(@[0-9]+)?$")
-                set(export "${candidate}")
-                break()
-            endif()
-        endforeach()
-        if(NOT export)
-            list(APPEND missing ${function})
-            continue()
-        endif()
-        set(removes "")
-        foreach(line IN LISTS def_lines)
-            string(REGEX MATCH "^[^ ;]+" token "${line}")
-            if(token MATCHES "^${export}@([0-9]+)$")
-                set(removes ${CMAKE_MATCH_1})
-            endif()
-        endforeach()
-        if("${removes}" STREQUAL "" AND export MATCHES "@([0-9]+)$")
-            set(removes ${CMAKE_MATCH_1})
-        endif()
-        if(NOT "${removes}" STREQUAL "" AND NOT removes EQUAL bytes)
-            list(APPEND mismatched "${export} removes ${removes} bytes of arguments, the interface passes ${bytes}")
-        elseif(bytes GREATER 0)
-            # A function without arguments returns the same way in either convention.
-            if("${removes}" STREQUAL "")
-                list(APPEND plain_functions ${function})
-            else()
-                list(APPEND stdcall_functions ${function})
-            endif()
-        endif()
-        set(export_${function} "${export}")
-    endforeach()
-
-    if(missing)
-        list(LENGTH missing count)
-        list(JOIN missing "\n  " listed)
-        message(FATAL_ERROR "BOARDCONTROL_RUNTIME: ${dll} does not export ${count} of the 18 functions "
-            "that the program calls:\n  ${listed}\nThe program would not start with this DLL "
-            "(\"The procedure entry point ... could not be located\").")
+# Makes the import library <implib> from <def_file>.
+function(boardcontrol_import_library def_file implib)
+    if(NOT CMAKE_DLLTOOL)
+        message(FATAL_ERROR "No dlltool to make the import library ${implib}: "
+            "install MinGW-w64's binutils (scripts/install-deps.sh 6 windows-x64 or windows-x86)")
     endif()
-    if(mismatched)
-        list(JOIN mismatched "\n  " listed)
-        message(FATAL_ERROR "BOARDCONTROL_RUNTIME: ${dll} does not fit the board-control interface:\n  ${listed}")
+    execute_process(COMMAND ${CMAKE_DLLTOOL} --input-def ${def_file} --output-lib ${implib}
+        RESULT_VARIABLE failed ERROR_VARIABLE error)
+    if(failed)
+        message(FATAL_ERROR "dlltool could not make an import library from ${def_file}:\n${error}")
     endif()
-    if(build_bits EQUAL 64)
-        set(stdcall OFF) # one calling convention on x64
-    elseif(stdcall_functions AND plain_functions)
-        list(JOIN stdcall_functions " " s)
-        list(JOIN plain_functions " " p)
-        message(FATAL_ERROR "BOARDCONTROL_RUNTIME: ${dll} mixes calling conventions: __stdcall: ${s}; plain C: ${p}")
-    elseif(stdcall_functions)
-        set(stdcall ON)
-    else()
-        set(stdcall OFF)
-    endif()
-
-    # Callers compiled with __stdcall ask for name@N; the import table names the
-    # DLL's own export.
-    foreach(function IN LISTS functions)
-        set(caller_name ${function})
-        if(stdcall)
-            set(caller_name ${function}@${bctrl_bytes_${function}})
-        endif()
-        string(APPEND def_text "${caller_name} == ${export_${function}}\n")
-    endforeach()
-    set(${out_stdcall} ${stdcall} PARENT_SCOPE)
-    set(${out_def} "${def_text}" PARENT_SCOPE)
 endfunction()

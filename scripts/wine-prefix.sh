@@ -2,6 +2,8 @@
 # Makes a Wine prefix once, for the Windows build's tests and checks, and waits
 # until Wine has written it. Safe to call from tests that run in parallel.
 #   wine-prefix.sh PREFIX [QT_QPA_PLATFORM]
+# WINE_WINDOWS_VERSION (win7, win10, ...) sets the Windows version the prefix
+# reports; Wine's default here is Windows 7.
 # Wine does not hand QT_* variables from the shell to Windows programs, so a
 # platform plugin for every Qt program in the prefix goes into its registry.
 set -euo pipefail
@@ -10,7 +12,7 @@ prefix=$1 platform=${2:-}
 ready=$prefix/.powermonitor-ready
 
 [ -f "$ready" ] && exit 0
-command -v wine >/dev/null || { echo "wine-prefix.sh: wine not found: run scripts/install-deps.sh 6 windows" >&2; exit 1; }
+command -v wine >/dev/null || { echo "wine-prefix.sh: wine not found: run scripts/install-deps.sh 6 windows-x64" >&2; exit 1; }
 mkdir -p "$(dirname "$prefix")"
 exec 9>"$prefix.lock"
 flock 9
@@ -30,6 +32,9 @@ fonts=/usr/share/wine/fonts
 cp "$fonts/tahoma.ttf" "$fonts/tahomabd.ttf" "$prefix/drive_c/windows/Fonts/"
 wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\Fonts' /v 'Tahoma (TrueType)' /d tahoma.ttf /f >/dev/null
 wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\Fonts' /v 'Tahoma Bold (TrueType)' /d tahomabd.ttf /f >/dev/null
+if [ -n "${WINE_WINDOWS_VERSION:-}" ]; then
+    wine winecfg -v "$WINE_WINDOWS_VERSION" >/dev/null 2>&1
+fi
 if [ -n "$platform" ]; then
     wine reg add 'HKCU\Environment' /v QT_QPA_PLATFORM /d "$platform" /f >/dev/null
 fi

@@ -1,0 +1,173 @@
+install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt COMPONENT program)
+install(FILES windows/THIRD-PARTY.txt windows/LGPL-3.0.txt windows/GPL-3.0.txt
+    DESTINATION . COMPONENT program)
+
+# What Windows shows of our programs and DLLs: the icon, made at build time
+# from the same SVG as the Linux icon, version information from
+# project(VERSION), and the program's manifest.
+find_program(RSVG_CONVERT rsvg-convert)
+find_program(ICOTOOL icotool)
+if(NOT RSVG_CONVERT OR NOT ICOTOOL)
+    message(FATAL_ERROR "The Windows icon is made with rsvg-convert and icotool: install librsvg2-bin "
+        "and icoutils (scripts/install-deps.sh 6 windows-x64 or windows-x86)")
+endif()
+set(windows_icon ${CMAKE_CURRENT_BINARY_DIR}/powermonitor.ico)
+set(icon_pngs)
+foreach(size 16 24 32 48 64 256)
+    set(png ${CMAKE_CURRENT_BINARY_DIR}/powermonitor-${size}.png)
+    add_custom_command(OUTPUT ${png}
+        COMMAND ${RSVG_CONVERT} -w ${size} -h ${size} -o ${png} ${CMAKE_CURRENT_SOURCE_DIR}/powermonitor.svg
+        DEPENDS powermonitor.svg
+        VERBATIM)
+    list(APPEND icon_pngs ${png})
+endforeach()
+# The 256-pixel image stays PNG inside the icon, as Windows takes it since Vista.
+list(POP_BACK icon_pngs large_png)
+add_custom_command(OUTPUT ${windows_icon}
+    COMMAND ${ICOTOOL} -c -o ${windows_icon} ${icon_pngs} --raw=${large_png}
+    DEPENDS ${icon_pngs} ${large_png}
+    VERBATIM)
+add_custom_target(windows_icon DEPENDS ${windows_icon})
+
+# Windows versions the program declares it was made for (supportedOS ids).
+set(windows_7 "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}")
+set(windows_8 "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}")
+set(windows_8_1 "{1f676c76-80e1-4239-95bb-83d0f6d0da78}")
+set(windows_10_and_11 "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}")
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(manifest_architecture amd64)
+    set(supported_os_ids ${windows_10_and_11})
+else()
+    set(manifest_architecture x86)
+    set(supported_os_ids ${windows_7} ${windows_8} ${windows_8_1} ${windows_10_and_11})
+endif()
+set(POWERMONITOR_SUPPORTED_OS ${supported_os_ids} PARENT_SCOPE) # for the folder's check
+set(supported_os)
+foreach(id IN LISTS supported_os_ids)
+    string(APPEND supported_os "      <supportedOS Id=\"${id}\"/>\n")
+endforeach()
+set(manifest ${CMAKE_CURRENT_BINARY_DIR}/powermonitor.manifest)
+configure_file(windows/powermonitor.manifest.in ${manifest} @ONLY)
+
+function(powermonitor_windows_resources target file_type original_filename file_description)
+    set(extra_resources "${ARGN}")
+    get_target_property(internal_name ${target} OUTPUT_NAME)
+    if(NOT internal_name)
+        set(internal_name ${target})
+    endif()
+    set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}.rc)
+    configure_file(windows/versioninfo.rc.in ${rc} @ONLY)
+    target_sources(${target} PRIVATE ${rc})
+endfunction()
+set(board_trace_description
+    "Orvane9 power monitor board-call recorder: forwards every call to Orvane_boardcontrol_api.real.dll and records it")
+set(programs powermonitor)
+set(recorders boardtrace)
+if(TARGET powermonitor_stdcall)
+    list(APPEND programs powermonitor_stdcall)
+    list(APPEND recorders boardtrace_stdcall)
+endif()
+foreach(program IN LISTS programs)
+    powermonitor_windows_resources(${program} VFT_APP powermonitor.exe "${app_name}"
+        "1 ICON \"${windows_icon}\"\n1 24 \"${manifest}\"")
+    set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/${program}.rc TARGET_DIRECTORY ${program}
+        PROPERTIES OBJECT_DEPENDS "${windows_icon};${manifest}")
+    add_dependencies(${program} windows_icon)
+endforeach()
+foreach(recorder IN LISTS recorders)
+    powermonitor_windows_resources(${recorder} VFT_DLL Orvane_boardcontrol_api.dll "${board_trace_description}")
+endforeach()
+powermonitor_windows_resources(boardcontrol_standin VFT_DLL Orvane_boardcontrol_api.dll
+    "SIMULATED Orvane9 board: the power monitor's stand-in board library; no hardware is read or switched")
+powermonitor_windows_resources(board_check VFT_APP board-check.exe
+    "Orvane9 power monitor board-check: says whether a board DLL fits the program")
+
+# A folder that runs as it is, laid out as windeployqt would: Qt's DLLs and
+# the plugins the window needs beside the program.
+set(qt Qt${QT_VERSION_MAJOR})
+install(FILES $<TARGET_FILE:${qt}::Core> $<TARGET_FILE:${qt}::Gui> $<TARGET_FILE:${qt}::Widgets>
+    DESTINATION . COMPONENT program)
+install(FILES $<TARGET_FILE:${qt}::QWindowsIntegrationPlugin> DESTINATION platforms COMPONENT program)
+install(FILES $<TARGET_FILE:${qt}::QWindowsVistaStylePlugin> DESTINATION styles COMPONENT program)
+
+if(MINGW)
+    # The compiler's runtime DLLs (the toolchain file names them), stripped
+    # (libstdc++ alone is 23 MiB with its symbols), beside the programs of
+    # the build so that they run as built, and installed with the program.
+    set(runtime_dlls)
+    foreach(dll IN LISTS MINGW_RUNTIME_DLLS)
+        find_file(MINGW_RUNTIME_${dll} ${dll}
+            PATHS ${MINGW_RUNTIME_DIRS} NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+        if(NOT MINGW_RUNTIME_${dll})
+            message(FATAL_ERROR "MinGW runtime ${dll} not found in ${MINGW_RUNTIME_DIRS}; "
+                "install MinGW-w64's posix compilers (scripts/install-deps.sh 6 windows-x64 or windows-x86)")
+        endif()
+        set(stripped ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/${dll})
+        add_custom_command(OUTPUT ${stripped}
+            COMMAND ${CMAKE_STRIP} --strip-unneeded -o ${stripped} ${MINGW_RUNTIME_${dll}}
+            DEPENDS ${MINGW_RUNTIME_${dll}}
+            VERBATIM)
+        list(APPEND runtime_dlls ${stripped})
+    endforeach()
+    add_custom_target(mingw_runtime ALL DEPENDS ${runtime_dlls})
+    install(FILES ${runtime_dlls} DESTINATION . COMPONENT program)
+endif()
+
+# Two programs, one per architecture, that install side by side: each names
+# its architecture in the Start menu, in Add/Remove Programs and in the
+# registry. Both installers are 32-bit programs, as installers usually are,
+# so that the 64-bit one can tell a 32-bit Windows which installer it needs.
+# The installer's code is packaging/windows/installer.nsh; CPack fills in the
+# facts below through our NSIS.template.in.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(bits 64)
+    set(other_bits 32)
+    set(install_root "$PROGRAMFILES64")
+    # Qt 6.4 is made for Windows 10 version 1809 and later.
+    set(oldest_windows_build 17763)
+    set(oldest_windows "Windows 10 version 1809")
+else()
+    set(bits 32)
+    set(other_bits 64)
+    set(install_root "$PROGRAMFILES")
+    set(oldest_windows_build 7601)
+    set(oldest_windows "Windows 7 SP1")
+endif()
+set(app_label "${app_name} (${bits}-bit)")
+set(CPACK_GENERATOR NSIS ZIP)
+set(CPACK_PACKAGE_FILE_NAME powermonitor-${PROJECT_VERSION}-win${bits})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Power monitor for the Ardelin Orvane9 board")
+set(CPACK_PACKAGE_INSTALL_DIRECTORY "${app_name}")
+set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY "${app_label}")
+set(CPACK_NSIS_COMPRESSOR "/SOLID lzma")
+# Our own template: the installer's code lives in packaging/windows/*.nsh.
+list(PREPEND CMAKE_MODULE_PATH ${CMAKE_CURRENT_SOURCE_DIR}/windows)
+set(CPACK_MODULE_PATH ${CMAKE_MODULE_PATH})
+set(CPACK_POWERMONITOR_NSIS_DIR ${CMAKE_CURRENT_SOURCE_DIR}/windows)
+set(nsis_defines
+    APP_NAME "${app_name}"
+    LABEL "${app_label}"
+    BITS ${bits}
+    OTHER_INSTALLER "powermonitor-${PROJECT_VERSION}-win${other_bits}.exe"
+    VENDOR "${CPACK_PACKAGE_VENDOR}"
+    INSTALL_ROOT "${install_root}"
+    ICON "${windows_icon}"
+    OLDEST_WINDOWS_BUILD ${oldest_windows_build}
+    OLDEST_WINDOWS "${oldest_windows}")
+if(TARGET powermonitor_stdcall)
+    list(APPEND nsis_defines STDCALL_PROGRAM 1)
+endif()
+set(CPACK_POWERMONITOR_NSIS_DEFINES "")
+while(nsis_defines)
+    list(POP_FRONT nsis_defines name value)
+    string(APPEND CPACK_POWERMONITOR_NSIS_DEFINES "!define ${name} \"${value}\"\n")
+endwhile()
+# Which components each Windows package carries: the ZIP is the folder as it
+# runs; the installer also carries the program built for __stdcall DLLs and
+# puts one board library in place.
+set(CPACK_POWERMONITOR_ZIP_COMPONENTS ${CPACK_COMPONENTS_ALL})
+set(CPACK_POWERMONITOR_NSIS_COMPONENTS ${CPACK_COMPONENTS_ALL})
+if(TARGET powermonitor_stdcall)
+    list(APPEND CPACK_POWERMONITOR_NSIS_COMPONENTS stdcall_program)
+endif()
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_SOURCE_DIR}/windows/cpack-generator.cmake)
