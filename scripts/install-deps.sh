@@ -25,17 +25,18 @@ for group in "$@"; do
         checks) packages+=(clang clang-tidy clang-format libclang-rt-dev valgrind python3) ;;
         # Qt 6's host tools (moc) serve the 64-bit cross build; Wine runs the
         # tests and installers, binutils' objdump reads the DLLs' imports and
-        # gendef (mingw-w64-tools) a maker's DLL's exports.
+        # gcc for this machine builds board-check, which reads board DLLs.
         windows-x64|windows-x86)
             # rsvg-convert and icotool make the Windows icon; python3-pefile reads
             # the built programs' resources as Windows does.
             packages+=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-                       mingw-w64-tools qt6-base-dev-tools ninja-build wine wine64 fonts-wine nsis unzip
+                       gcc qt6-base-dev-tools ninja-build wine wine64 fonts-wine nsis unzip
                        xz-utils librsvg2-bin icoutils python3 python3-pefile)
-            # The 32-bit build also checks that the 64-bit one refuses a 32-bit DLL.
+            # The 64-bit installer's check is given a 32-bit DLL, built with
+            # the i686 C compiler; the 32-bit build needs the rest of it.
+            packages+=(gcc-mingw-w64-i686-posix binutils-mingw-w64-i686)
             [ "$group" = windows-x86 ] &&
-                packages+=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
-                           wine32:i386) ;;
+                packages+=(g++-mingw-w64-i686-posix wine32:i386) ;;
         *) echo "install-deps.sh: unknown package group '$group' (checks, windows-x64, windows-x86)" >&2; exit 2 ;;
     esac
 done

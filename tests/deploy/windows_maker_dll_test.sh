@@ -59,7 +59,7 @@ for naming in decorated plain; do
     # One build folder: the second DLL only relinks the program.
     cmake -S "$source_dir" -B "$app" "${x86[@]}" -DCMAKE_PREFIX_PATH="$qt" -DPOWERMONITOR_QT=5 \
         -DBUILD_TESTING=OFF -DBOARDCONTROL_RUNTIME="$maker" >"$work/configure-$naming.log"
-    grep -q "all 18 functions, __stdcall ON" "$work/configure-$naming.log" ||
+    grep -q "exporting all 18 board functions, __stdcall" "$work/configure-$naming.log" && grep -q "__stdcall ON" "$work/configure-$naming.log" ||
         fail "the build did not take __stdcall from the DLL: $(grep -i board "$work/configure-$naming.log")"
     cmake --build "$app" --target powermonitor mingw_runtime boardtrace --parallel 2 >/dev/null
     folder=$work/folder-$naming
