@@ -13,7 +13,9 @@
  *   board-check [--arch x86|x64] [--convention cdecl|stdcall|either] [--assume]
  *               [--any-names] [--def FILE] [DLL]
  *
- * The defaults are this program's own: its architecture and convention, and on
+ * The defaults are this program's own: its architecture and convention (and,
+ * built with BOARD_CHECK_ANY_NAMES beside a program built against a maker's
+ * DLL, that DLL's names, whichever form they take), and on
  * Windows the Orvane_boardcontrol_api.dll beside it. --convention either serves
  * an installer that carries the program for both conventions; --any-names and
  * --def serve the build, which maps the program's names to the DLL's own in an
@@ -163,12 +165,10 @@ static int modrm_length(const unsigned char *code, size_t left, int address16)
         if (mod == 0 && (code[1] & 7) == 5)
             length += 4;
     }
-    if (mod == 0 && rm == 5)
+    if ((mod == 0 && rm == 5) || mod == 2)
         length += 4;
     else if (mod == 1)
         length += 1;
-    else if (mod == 2)
-        length += 4;
     return length;
 }
 
@@ -188,8 +188,8 @@ static int x86_ret_bytes(const pe_file *pe, uint32_t rva)
                 operand16 = 1;
             else if (b == 0x67)
                 address16 = 1;
-            else if (!(b == 0xf0 || b == 0xf2 || b == 0xf3 || b == 0x26 || b == 0x2e || b == 0x36 ||
-                       b == 0x3e || b == 0x64 || b == 0x65))
+            else if (!(b == 0xf0 || b == 0xf2 || b == 0xf3 || b == 0x26 || b == 0x2e || b == 0x36 || b == 0x3e
+                         || b == 0x64 || b == 0x65))
                 break;
             ++i;
         }
@@ -221,43 +221,40 @@ static int x86_ret_bytes(const pe_file *pe, uint32_t rva)
                 immediate = 1;
             } else if (op2 >= 0x80 && op2 <= 0x8f) {
                 immediate = immz;
-            } else if ((op2 >= 0x70 && op2 <= 0x73) || op2 == 0xa4 || op2 == 0xac || op2 == 0xba ||
-                       op2 == 0xc2 || (op2 >= 0xc4 && op2 <= 0xc6)) {
+            } else if ((op2 >= 0x70 && op2 <= 0x73) || op2 == 0xa4 || op2 == 0xac || op2 == 0xba
+                || op2 == 0xc2 || (op2 >= 0xc4 && op2 <= 0xc6)) {
                 modrm = 1;
                 immediate = 1;
-            } else if (op2 == 0x05 || op2 == 0x06 || op2 == 0x07 || op2 == 0x08 || op2 == 0x09 ||
-                       op2 == 0x0b || op2 == 0x0e || (op2 >= 0x30 && op2 <= 0x37) || op2 == 0x77 ||
-                       op2 == 0xa0 || op2 == 0xa1 || op2 == 0xa2 || op2 == 0xa8 || op2 == 0xa9 ||
-                       op2 == 0xaa || (op2 >= 0xc8 && op2 <= 0xcf)) {
+            } else if (op2 == 0x05 || op2 == 0x06 || op2 == 0x07 || op2 == 0x08 || op2 == 0x09 || op2 == 0x0b
+                || op2 == 0x0e || (op2 >= 0x30 && op2 <= 0x37) || op2 == 0x77 || op2 == 0xa0 || op2 == 0xa1
+                || op2 == 0xa2 || op2 == 0xa8 || op2 == 0xa9 || op2 == 0xaa || (op2 >= 0xc8 && op2 <= 0xcf)) {
                 /* no operands */
             } else {
                 modrm = 1;
             }
-        } else if (op < 0x40 || (op >= 0x40 && op <= 0x61) || (op >= 0x6c && op <= 0x6f) ||
-                   (op >= 0x90 && op <= 0x99) || (op >= 0x9b && op <= 0x9f) || (op >= 0xa4 && op <= 0xa7) ||
-                   (op >= 0xaa && op <= 0xaf) || op == 0xc9 || op == 0xcb || op == 0xcc || op == 0xce ||
-                   op == 0xcf || op == 0xd6 || op == 0xd7 || (op >= 0xec && op <= 0xef) || op == 0xf1 ||
-                   op == 0xf4 || op == 0xf5 || (op >= 0xf8 && op <= 0xfd)) {
+        } else if (op < 0x40 || (op >= 0x40 && op <= 0x61) || (op >= 0x6c && op <= 0x6f)
+            || (op >= 0x90 && op <= 0x99) || (op >= 0x9b && op <= 0x9f) || (op >= 0xa4 && op <= 0xa7)
+            || (op >= 0xaa && op <= 0xaf) || op == 0xc9 || op == 0xcb || op == 0xcc || op == 0xce
+            || op == 0xcf || op == 0xd6 || op == 0xd7 || (op >= 0xec && op <= 0xef) || op == 0xf1
+            || op == 0xf4 || op == 0xf5 || (op >= 0xf8 && op <= 0xfd)) {
             /* no operands (0x27, 0x2f, 0x37, 0x3f, 0x06, 0x07, ... and one-byte forms) */
-        } else if (op == 0x62 || op == 0x63 || (op >= 0x84 && op <= 0x8f) || (op >= 0xd0 && op <= 0xd3) ||
-                   (op >= 0xd8 && op <= 0xdf) || op == 0xfe) {
+        } else if (op == 0x62 || op == 0x63 || (op >= 0x84 && op <= 0x8f) || (op >= 0xd0 && op <= 0xd3)
+            || (op >= 0xd8 && op <= 0xdf) || op == 0xfe) {
             modrm = 1;
         } else if (op == 0xc4 || op == 0xc5) {
             if (i < left && code[i] >= 0xc0)
                 return RET_UNKNOWN; /* VEX: not in the code this reads */
             modrm = 1;
-        } else if (op == 0x68 || op == 0xa9 || (op >= 0xb8 && op <= 0xbf)) {
+        } else if (op == 0x68 || op == 0xa9 || (op >= 0xb8 && op <= 0xbf) || op == 0xe8) {
             immediate = immz;
-        } else if (op == 0x6a || op == 0xa8 || (op >= 0xb0 && op <= 0xb7) || op == 0xcd || op == 0xd4 ||
-                   op == 0xd5 || (op >= 0xe0 && op <= 0xe7)) {
-            immediate = 1;
-        } else if (op >= 0x70 && op <= 0x7f) {
-            immediate = 1; /* a conditional jump: the code goes on below it too */
+        } else if (op == 0x6a || op == 0xa8 || (op >= 0xb0 && op <= 0xb7) || op == 0xcd || op == 0xd4
+            || op == 0xd5 || (op >= 0xe0 && op <= 0xe7) || (op >= 0x70 && op <= 0x7f)) {
+            immediate = 1; /* conditional jumps among them: the code goes on below them too */
         } else if (op == 0x69 || op == 0x81 || op == 0xc7) {
             modrm = 1;
             immediate = immz;
-        } else if (op == 0x6b || op == 0x80 || op == 0x82 || op == 0x83 || op == 0xc0 || op == 0xc1 ||
-                   op == 0xc6) {
+        } else if (op == 0x6b || op == 0x80 || op == 0x82 || op == 0x83 || op == 0xc0 || op == 0xc1
+            || op == 0xc6) {
             modrm = 1;
             immediate = 1;
         } else if (op >= 0xa0 && op <= 0xa3) {
@@ -268,8 +265,6 @@ static int x86_ret_bytes(const pe_file *pe, uint32_t rva)
             immediate = 2;
         } else if (op == 0x9a || op == 0xea) {
             immediate = immz + 2;
-        } else if (op == 0xe8) {
-            immediate = immz;
         } else if (op == 0xe9 || op == 0xeb) {
             immediate = op == 0xe9 ? immz : 1;
             jumps_here = 1;
@@ -299,8 +294,8 @@ static int x86_ret_bytes(const pe_file *pe, uint32_t rva)
             return RET_UNKNOWN;
         if (jumps_here) {
             jump = immediate == 1 ? (signed char)code[i]
-                                  : (long)(int32_t)(code[i] | code[i + 1] << 8 | code[i + 2] << 16 |
-                                                    (uint32_t)code[i + 3] << 24);
+                                  : (long)(int32_t)(code[i] | code[i + 1] << 8 | code[i + 2] << 16
+                                      | (uint32_t)code[i + 3] << 24);
             if (immediate == 2 || ++jumps > MAX_JUMPS)
                 return RET_UNKNOWN;
             const uint32_t next = rva + (uint32_t)(i + (size_t)immediate);
@@ -392,7 +387,8 @@ static void file_description(const pe_file *pe, char *text, size_t room)
     const size_t key_bytes = sizeof key * 2; /* UTF-16LE with its terminator */
     for (size_t at = data; at + key_bytes <= data + size; at += 2) {
         size_t k = 0;
-        while (k < sizeof key && pe->data[at + 2 * k] == (unsigned char)key[k] && pe->data[at + 2 * k + 1] == 0)
+        while (
+            k < sizeof key && pe->data[at + 2 * k] == (unsigned char)key[k] && pe->data[at + 2 * k + 1] == 0)
             ++k;
         if (k != sizeof key)
             continue;
@@ -456,10 +452,10 @@ typedef struct
 static int usage(const char *message)
 {
     fprintf(stderr,
-            "board-check: %s\n"
-            "usage: board-check [--arch x86|x64] [--convention cdecl|stdcall|either] [--assume] [--any-names]\n"
-            "                   [--def FILE] [%s]\n",
-            message, dll_name);
+        "board-check: %s\n"
+        "usage: board-check [--arch x86|x64] [--convention cdecl|stdcall|either] [--assume] [--any-names]\n"
+        "                   [--def FILE] [%s]\n",
+        message, dll_name);
     return UNREADABLE;
 }
 
@@ -533,8 +529,8 @@ static int check(const options *o, const pe_file *pe)
         printf("does not fit: it is a %d-bit DLL, and this is the %d-bit program (%s): a %d-bit program "
                "cannot load it. Operators install powermonitor-%s-%s.exe instead; builders use "
                "WINDOWS_ARCH=%s (make windows WINDOWS_ARCH=%s, or cmake --preset windows-%s).\n",
-               pe->bits, o->bits, arch, o->bits, POWERMONITOR_VERSION, other_installer, other_arch, other_arch,
-               other_arch);
+            pe->bits, o->bits, arch, o->bits, POWERMONITOR_VERSION, other_installer, other_arch, other_arch,
+            other_arch);
         return DOES_NOT_FIT;
     }
 
@@ -570,16 +566,17 @@ static int check(const options *o, const pe_file *pe)
             ++mismatched;
     }
     if (missing) {
-        printf("\ndoes not fit: it does not export %d of the %d functions that the program calls; the program "
-               "would not start with it (\"The procedure entry point ... could not be located\").\n",
-               missing, FUNCTION_COUNT);
+        printf(
+            "\ndoes not fit: it does not export %d of the %d functions that the program calls; the program "
+            "would not start with it (\"The procedure entry point ... could not be located\").\n",
+            missing, FUNCTION_COUNT);
         return DOES_NOT_FIT;
     }
     if (mismatched) {
         for (int f = 0; f < FUNCTION_COUNT; ++f)
             if (found[f].ret_bytes > 0 && found[f].ret_bytes != functions[f].bytes)
                 printf("%s removes %d bytes of arguments, the interface passes %d\n", found[f].export_name,
-                       found[f].ret_bytes, functions[f].bytes);
+                    found[f].ret_bytes, functions[f].bytes);
         printf("does not fit: its functions do not take the board-control interface's arguments.\n");
         return DOES_NOT_FIT;
     }
@@ -587,15 +584,16 @@ static int check(const options *o, const pe_file *pe)
     convention dll = CONV_NONE;
     if (pe->bits == 32) {
         if (with_stdcall && plain_c) {
-            printf("does not fit: it mixes calling conventions (%d functions __stdcall, %d plain C).\n", with_stdcall,
-                   plain_c);
+            printf("does not fit: it mixes calling conventions (%d functions __stdcall, %d plain C).\n",
+                with_stdcall, plain_c);
             return DOES_NOT_FIT;
         }
         dll = with_stdcall ? CONV_STDCALL : plain_c ? CONV_CDECL : CONV_NONE;
         if (unknown && dll == CONV_NONE && !(o->assume && o->convention != CONV_EITHER)) {
-            printf("does not fit: its code does not show its calling convention (__stdcall or plain C), and a "
-                   "call in the wrong one corrupts the stack. Build the program against it with "
-                   "BOARDCONTROL_STDCALL set (ON or OFF) as its maker documents.\n");
+            printf(
+                "does not fit: its code does not show its calling convention (__stdcall or plain C), and a "
+                "call in the wrong one corrupts the stack. Build the program against it with "
+                "BOARDCONTROL_STDCALL set (ON or OFF) as its maker documents.\n");
             return DOES_NOT_FIT;
         }
         if (dll == CONV_NONE)
@@ -604,29 +602,30 @@ static int check(const options *o, const pe_file *pe)
     printf("a %d-bit (%s) DLL exporting all %d board functions", pe->bits, arch, FUNCTION_COUNT);
     if (pe->bits == 32)
         printf(", %s, with %s names (%s)", convention_name(dll), decorated ? "decorated" : "plain",
-               found[1].export_name);
+            found[1].export_name);
     printf("\n");
 
     const int names_fit = o->any_names || decorated == 0;
-    const int convention_fits =
-        pe->bits == 64 || o->convention == CONV_EITHER || o->convention == dll;
+    const int convention_fits = pe->bits == 64 || o->convention == CONV_EITHER || o->convention == dll;
     if (!convention_fits || !names_fit) {
-        printf("does not fit this program (%s, %s, importing plain names): ", arch, convention_name(o->convention));
+        printf("does not fit this program (%s, %s, importing plain names): ", arch,
+            convention_name(o->convention));
         if (!convention_fits)
             printf("its functions are %s, and a call in the other convention corrupts the stack. ",
-                   convention_name(dll));
+                convention_name(dll));
         else
-            printf("it exports its functions decorated (%s), and the program asks for %s. ", found[1].export_name,
-                   functions[1].name);
+            printf("it exports its functions decorated (%s), and the program asks for %s. ",
+                found[1].export_name, functions[1].name);
         if (dll == CONV_STDCALL && decorated == 0)
             printf("Install it with powermonitor-%s-%s.exe, which puts the program built for __stdcall in "
                    "place, or build",
-                   POWERMONITOR_VERSION, installer);
+                POWERMONITOR_VERSION, installer);
         else
             printf("Build");
-        printf(" the program against it: make windows WINDOWS_ARCH=%s CMAKE_FLAGS=\"-DBOARDCONTROL_RUNTIME=<path "
+        printf(" the program against it: make windows WINDOWS_ARCH=%s "
+               "CMAKE_FLAGS=\"-DBOARDCONTROL_RUNTIME=<path "
                "of %s>\"\n",
-               arch, dll_name);
+            arch, dll_name);
         return DOES_NOT_FIT;
     }
 
@@ -647,7 +646,8 @@ static int check(const options *o, const pe_file *pe)
     if (description[0])
         printf("its version information: \"%s\"\n", description);
     if (strncmp(description, simulated_mark, sizeof simulated_mark - 1) == 0) {
-        printf("fits this program: it is the power monitor's SIMULATED board, not the board maker's library\n");
+        printf(
+            "fits this program: it is the power monitor's SIMULATED board, not the board maker's library\n");
         return FITS_SIMULATED;
     }
     printf("fits this program (%s, %s)\n", arch, convention_name(dll));
@@ -666,6 +666,9 @@ int main(int argc, char **argv)
 #  endif
 #else
     o.convention = CONV_CDECL;
+#endif
+#ifdef BOARD_CHECK_ANY_NAMES
+    o.any_names = 1; /* a program built against the maker's DLL imports its names, whichever they are */
 #endif
     const int parsed = parse_options(argc, argv, &o);
     if (parsed >= 0)

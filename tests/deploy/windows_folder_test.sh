@@ -4,7 +4,8 @@
 # that every DLL imported by an .exe or .dll in it is either in the folder or
 # part of the oldest Windows the program is for, and that it stays within its
 # size. The 32-bit program is for Windows 7 SP1: it and our DLLs must say so in
-# their headers, and none of the folder may need a DLL that came later.
+# their headers, and none of the folder may need a DLL or a function that came
+# later (WINDOWS_CC compiles the check of the functions).
 #   windows_folder_test.sh BUILD_DIR WORK_DIR OBJDUMP x64|x86 "OURS" FILE...
 # OURS: the files that this build makes (not Qt's, the compiler's or a maker's);
 # FILE: every file the folder must hold.
@@ -60,6 +61,20 @@ while IFS= read -r binary; do
     done < <("$objdump" -p "$binary" | sed -n 's/^[[:space:]]*DLL Name: //p')
 done < <(find "$folder" -iname '*.exe' -o -iname '*.dll')
 [ ${#missing[@]} -eq 0 ] || fail "DLLs neither in the folder nor part of Windows: ${missing[*]}"
+
+# Function by function, what each imports from Windows must be in the oldest
+# Windows of the program. MinGW's headers tell Windows 7 from 10, not one
+# version of Windows 10 from another: the 64-bit program's floor, 1809, is
+# Qt 6's own and its installer's.
+case "$arch" in
+x64) oldest=0x0A00 oldest_name="Windows 10" named=() ;;
+x86) oldest=0x0601 oldest_name="Windows 7 SP1"
+     named=(GetSystemTimePreciseAsFileTime WaitOnAddress WakeByAddressSingle WakeByAddressAll
+            SetThreadDescription GetThreadDescription) ;;
+esac
+too_new=$("$(dirname "$0")/windows_functions.sh" "$folder" "$objdump" "$WINDOWS_CC" "$oldest" "${named[@]}")
+[ -z "$too_new" ] || fail "functions that $oldest_name lacks:"$'\n'"$too_new"
+echo "every function imported from Windows is in $oldest_name"
 
 # The resources as Windows reads them: the icon, the version (project(VERSION)),
 # the manifest, and the simulated board saying what it is.

@@ -162,7 +162,9 @@ cmp -s "$chosen" "$folder/$dll" || fail "/BOARDDLL did not install $chosen byte 
 expect_named "$label"
 echo "/BOARDDLL=$(basename "$(dirname "$chosen")")/$dll: exit $status, $(short_sha "$chosen") installed byte for byte; the one it replaced ($hand_copied) kept as Orvane_boardcontrol_api.previous.dll"
 rm -f "$trace"
-TRACING_BOARD_FILE=$(windows_path "$trace") POWERMONITOR_E2E_LAUNCHER=$launcher "$e2e" "$program" "$tools"
+# With a picture the check waits for a full poll cycle before closing.
+TRACING_BOARD_FILE=$(windows_path "$trace") POWERMONITOR_E2E_LAUNCHER=$launcher \
+    "$e2e" "$program" "$tools" "$work/chosen-dll.png"
 if [ "$bits" = 32 ]; then
     # The program built for __stdcall: every call arrives with the board's
     # handle and the channel 0 it was made with, nothing shifted on the stack.
@@ -187,6 +189,12 @@ grep -qxF "DisplayVersion=$next_version" <<<"$(arp_entry)" && [ "$entries" = 1 ]
     fail "after the upgrade Add/Remove Programs has $entries entries: $(arp_entry | grep DisplayVersion)"
 [ "$(cd "$folder" && find . -type f | sort)" = "$files" ] || fail "the upgrade changed the set of files"
 echo "upgrade to $next_version: exit $status, $before before and after, one Add/Remove Programs entry, version $next_version"
+if [ "$bits" = 32 ]; then
+    # It decided again from the DLL in place: the program built for __stdcall.
+    cmp -s "$folder/powermonitor.exe" "$work/next/_CPack_Packages/win32/NSIS/powermonitor-$next_version-win32/stdcall_program/powermonitor.exe" ||
+        fail "the upgrade over a __stdcall DLL did not install the program built for __stdcall"
+    echo "the upgrade kept the program built for __stdcall"
+fi
 
 echo "--- DLLs that the program cannot call"
 refuse() {

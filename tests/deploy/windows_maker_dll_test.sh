@@ -61,7 +61,7 @@ for naming in decorated plain; do
         -DBUILD_TESTING=OFF -DBOARDCONTROL_RUNTIME="$maker" >"$work/configure-$naming.log"
     grep -q "exporting all 18 board functions, __stdcall" "$work/configure-$naming.log" && grep -q "__stdcall ON" "$work/configure-$naming.log" ||
         fail "the build did not take __stdcall from the DLL: $(grep -i board "$work/configure-$naming.log")"
-    cmake --build "$app" --target powermonitor mingw_runtime boardtrace --parallel 2 >/dev/null
+    cmake --build "$app" --target powermonitor mingw_runtime boardtrace board_check --parallel 2 >/dev/null
     folder=$work/folder-$naming
     cmake --install "$app" --prefix "$folder" --component program >/dev/null
     cmp -s "$maker" "$folder/$dll" || fail "the maker's DLL was not installed beside the program"
@@ -69,6 +69,12 @@ for naming in decorated plain; do
     grep -q -E "^[[:space:]]+[0-9a-f]+[[:space:]]+[0-9]+[[:space:]]+$expected\$" < <(i686-w64-mingw32-objdump -p "$folder/powermonitor.exe") ||
         fail "the program does not import $expected from $dll"
 
+    # The checker shipped with this program takes the DLL it was built for.
+    status=0
+    said=$(wine "$folder/board-check.exe" | tr -d '\r') || status=$?
+    [ "$status" = 3 ] && grep -qx "fits this program (x86, __stdcall)" <<<"$said" ||
+        fail "board-check (exit $status) on the DLL the program was built for: $said"
+    echo "board-check beside it: exit $status, $(tail -n 1 <<<"$said")"
     program=$(sed 's|/|\\|g; s|^|Z:|' <<<"$folder/powermonitor.exe")
     POWERMONITOR_E2E_LAUNCHER=$wine "$e2e" "$program" "$tools"
 
