@@ -167,16 +167,9 @@ TRACING_BOARD_FILE=$(windows_path "$trace") POWERMONITOR_E2E_LAUNCHER=$launcher 
     "$e2e" "$program" "$tools" "$work/chosen-dll.png"
 if [ "$bits" = 32 ]; then
     # The program built for __stdcall: every call arrives with the board's
-    # handle and the channel 0 it was made with, nothing shifted on the stack.
-    calls=$(tr -d '\r' <"$trace")
-    [ "$(head -n 1 <<<"$calls")" = bctrl_init ] && [ "$(tail -n 1 <<<"$calls")" = "bctrl_deinit 7ace0001" ] ||
-        fail "the __stdcall board saw: $(head -n 2 <<<"$calls") ... $(tail -n 1 <<<"$calls")"
-    for reading in input_voltage lcd_voltage pcie_voltage display_current cpu_current; do
-        grep -qx "bctrl_get_${reading} 7ace0001 0" <<<"$calls" || fail "no bctrl_get_$reading on channel 0"
-    done
-    wrong=$(sed 1d <<<"$calls" | grep -v -E '^bctrl_[a-z_A-Z]+ 7ace0001( [01])?$' | head -n 3 || true)
-    [ -z "$wrong" ] || fail "calls arrived garbled: $wrong"
-    echo "the program built for __stdcall ran on it: $(wc -l <<<"$calls") calls, each with handle 7ace0001"
+    # handle and the channel 0 it was made with.
+    count=$("$(dirname "$0")/intact_calls.sh" "$trace")
+    echo "the program built for __stdcall ran on it: $count calls, each with handle 7ace0001"
 fi
 
 echo "--- an upgrade to $next_version"
@@ -222,8 +215,10 @@ fi
 other=$(find "${OTHER_INSTALLER_DIR:-/nonexistent}" -maxdepth 1 -name 'powermonitor-*-win*.exe' ! -name "*-win$bits.exe" 2>/dev/null | head -n 1 || true)
 if [ -n "$other" ]; then
     echo "--- $(basename "$other") beside it"
-    wine "$other" /S
-    wineserver -w
+    # The 64-bit program wants Windows 10 1809 or later.
+    [ "$bits" = 32 ] && wine winecfg -v win10 >/dev/null 2>&1
+    install "$other" /S
+    [ "$status" = 0 ] || fail "$(basename "$other") exited with $status"
     other_bits=$((96 - bits)) # 32 <-> 64
     other_folder="$drive_c/Program Files/Orvane9 power monitor"
     [ "$other_bits" = 32 ] && other_folder="$drive_c/Program Files (x86)/Orvane9 power monitor"
@@ -241,7 +236,7 @@ echo "uninstalled: the board DLLs that are not ours stay ($kept), nothing else"
 rm -r "$folder"
 
 if [ -n "$other" ]; then
-    [ -f "$other_menu/Orvane9 power monitor ($other_bits-bit).lnk" ] || fail "uninstalling took the other's Start-menu entry"
+    [ -f "$other_menu/Orvane9 power monitor ($other_bits-bit, simulated board).lnk" ] || fail "uninstalling took the other's Start-menu entry"
     other_program="$other_folder/powermonitor.exe"
     POWERMONITOR_E2E_LAUNCHER=$("$(dirname "$0")/../../scripts/wine-loader.sh" "$other_program") \
         "$e2e" "$(windows_path "$other_program")" "$tools"

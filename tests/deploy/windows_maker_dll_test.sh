@@ -7,7 +7,8 @@
 #     build reads the convention from the DLL; the program runs and exits 0
 #     when its window is closed;
 #  3. the tracing board, built the same way, dropped in: every call arrives with
-#     the board's handle and its arguments, as they were made;
+#     the board's handle and its arguments, as they were made (intact_calls.sh);
+#     the board-check shipped beside the program takes the DLL;
 #  4. what the build refuses: the DLL in the 64-bit build, naming the 32-bit
 #     one; a BOARDCONTROL_STDCALL that contradicts the DLL; a DLL that lacks
 #     functions.
@@ -96,20 +97,8 @@ for naming in decorated plain; do
     # With a picture the check waits for a full poll cycle before closing.
     TRACING_BOARD_FILE=$(sed 's|/|\\|g; s|^|Z:|' <<<"$trace") POWERMONITOR_E2E_LAUNCHER=$wine \
         "$e2e" "$program" "$tools" "$work/window-$naming.png"
-    calls=$(tr -d '\r' <"$trace")
-    [ "$(head -n 1 <<<"$calls")" = bctrl_init ] || fail "the first call was not bctrl_init: $(head -n 3 <<<"$calls")"
-    [ "$(tail -n 1 <<<"$calls")" = "bctrl_deinit 7ace0001" ] || fail "the board was closed as: $(tail -n 1 <<<"$calls")"
-    for reading in version_info canbus_powerstate pgood_states gps_fault_state thermal_trip_state; do
-        grep -qx "bctrl_get_$reading 7ace0001" <<<"$calls" || fail "no bctrl_get_$reading with the board's handle"
-    done
-    for reading in input_voltage lcd_voltage pcie_voltage display_current cpu_current; do
-        grep -qx "bctrl_get_$reading 7ace0001 0" <<<"$calls" || fail "no bctrl_get_$reading on channel 0"
-    done
-    # After bctrl_init, every call carries the handle it returned, and the
-    # channel of every reading is 0: nothing arrived shifted on the stack.
-    wrong=$(sed 1d <<<"$calls" | grep -v -E '^bctrl_[a-z_A-Z]+ 7ace0001( [01])?$' | head -n 3 || true)
-    [ -z "$wrong" ] || fail "calls arrived garbled: $wrong"
-    echo "built against the $naming DLL alone; $(wc -l <<<"$calls") calls arrived intact"
+    count=$("$(dirname "$0")/intact_calls.sh" "$trace")
+    echo "built against the $naming DLL alone; $count calls arrived intact"
 done
 
 echo "--- what the build refuses"
