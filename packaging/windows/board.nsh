@@ -131,6 +131,7 @@ Function BoardPage
   ${NSD_AddStyle} $RadioMaker ${WS_GROUP}
   ${NSD_CreateText} 12u 36u 222u 13u $BoardDll
   Pop $FileField
+  ${NSD_OnChange} $FileField ChooseMakerDll
   ${NSD_CreateBrowseButton} 240u 35u 60u 15u "Browse..."
   Pop $0
   ${NSD_OnClick} $0 BrowseForDll
@@ -142,7 +143,12 @@ Function BoardPage
     ${NSD_CreateLabel} 12u 56u 288u 36u "The board library in the folder does not fit this program; choosing another keeps it as Orvane_boardcontrol_api.previous.dll. $FoundSaid"
     Pop $0
   ${EndIf}
-  ${NSD_CreateRadioButton} 0 96u 100% 12u "the simulated board, to try the program without a board"
+  ; Below the choice or the notice about the DLL in the folder.
+  StrCpy $0 74u
+  ${If} $Found == unfit
+    StrCpy $0 96u
+  ${EndIf}
+  ${NSD_CreateRadioButton} 0 $0 100% 12u "the simulated board, to try the program without a board"
   Pop $RadioSimulated
   ${If} $BoardChoice == maker
     ${NSD_Check} $RadioMaker
@@ -156,18 +162,23 @@ Function BoardPage
   nsDialogs::Show
 FunctionEnd
 
+; Naming a file chooses the maker's DLL.
+Function ChooseMakerDll
+  Pop $0
+  ${NSD_Check} $RadioMaker
+  ${NSD_Uncheck} $RadioSimulated
+  ${If} $RadioKeep != ""
+    ${NSD_Uncheck} $RadioKeep
+  ${EndIf}
+FunctionEnd
+
 Function BrowseForDll
   Pop $0
   ${NSD_GetText} $FileField $1
   nsDialogs::SelectFileDialog open $1 "Board library (${BOARD_DLL})|${BOARD_DLL}|DLL files (*.dll)|*.dll"
   Pop $1
   ${If} $1 != ""
-    ${NSD_SetText} $FileField $1
-    ${NSD_Check} $RadioMaker
-    ${NSD_Uncheck} $RadioSimulated
-    ${If} $RadioKeep != ""
-      ${NSD_Uncheck} $RadioKeep
-    ${EndIf}
+    ${NSD_SetText} $FileField $1 ; which chooses the maker's DLL
   ${EndIf}
 FunctionEnd
 
