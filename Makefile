@@ -104,10 +104,11 @@ windows-e2e-tools:
 test-windows: windows windows-e2e-tools
 	ctest --preset windows-$(WINDOWS_ARCH) --parallel $(JOBS)
 
-# The README's picture of the Windows program, taken under Wine on Xvfb.
+# The README's pictures of the Windows program, at 100 % and 150 %, taken under Wine on Xvfb.
 screenshot-windows: windows windows-e2e-tools
 	ctest --preset windows-$(WINDOWS_ARCH) -R deploy_windows_installer
 	mkdir -p docs && cp $(WINDOWS_DIR)/tests/deploy/powermonitor-windows.png $(WINDOWS_SCREENSHOT)
+	cp $(WINDOWS_DIR)/tests/deploy/powermonitor-windows-150.png $(WINDOWS_SCREENSHOT:.png=-150.png)
 
 clean:
 	rm -rf build

@@ -7,6 +7,7 @@
 #     Start-menu entry and an Add/Remove Programs entry that say so;
 #  3. the installed program runs on Xvfb with Qt's real windows platform
 #     (drawn by Wine), shows its window, and exits 0 when the window is closed;
+#     at 144 dpi (Windows' 150 %) the whole window is 1.4 to 1.6 times as large;
 #  4. a board DLL built on its own, copied by hand over the installed one, is
 #     the one the installed program loads, and a silent reinstall keeps it;
 #  5. /BOARDDLL= installs a maker-style DLL byte for byte (for the 32-bit
@@ -121,7 +122,31 @@ echo "installed into C:\\$program_files\\Orvane9 power monitor, as the ZIP carri
 
 program="C:\\$program_files\\Orvane9 power monitor\\powermonitor.exe"
 launcher=$("$(dirname "$0")/../../scripts/wine-loader.sh" "$folder/powermonitor.exe")
-POWERMONITOR_E2E_LAUNCHER=$launcher "$e2e" "$program" "$tools" ${screenshot:+"$screenshot"}
+# The window's size as the end-to-end check saw it, from its PASS line.
+shown_at() { tee /dev/stderr | sed -n 's/^PASS: window .* shown at \([0-9]*\)x\([0-9]*\),.*/\1 \2/p'; }
+size_96=$(POWERMONITOR_E2E_LAUNCHER=$launcher "$e2e" "$program" "$tools" ${screenshot:+"$screenshot"} | shown_at)
+
+echo "--- the window at 150 % (144 dpi)"
+set_dpi() {
+    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null
+    wine reg add 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts' \
+        /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null
+    wineserver -w
+}
+set_dpi 144
+picture_150=$work/window-150.png
+[ -n "$screenshot" ] && picture_150=${screenshot%.png}-150.png
+size_144=$(POWERMONITOR_E2E_SCREEN=1600x1400 POWERMONITOR_E2E_LAUNCHER=$launcher \
+    "$e2e" "$program" "$tools" "$picture_150" | shown_at)
+set_dpi 96
+# The whole window scales, in both directions, as the display does: 1.5.
+awk -v a="$size_96" -v b="$size_144" 'BEGIN {
+    split(a, s); split(b, t)
+    if (s[1] == "" || t[1] == "") exit 1
+    w = t[1] / s[1]; h = t[2] / s[2]
+    printf "at 96 dpi %dx%d, at 144 dpi %dx%d: %.2f wide, %.2f high\n", s[1], s[2], t[1], t[2], w, h
+    exit !(w >= 1.4 && w <= 1.6 && h >= 1.4 && h <= 1.6) }' ||
+    fail "the window did not scale as the display does at 150 %: $size_96 at 96 dpi, $size_144 at 144 dpi"
 
 echo "--- a board DLL built on its own, dropped over the installed one"
 trace=$work/trace

@@ -7,6 +7,8 @@
 # also saved as a picture once the poll has filled in a full cycle of readings.
 # POWERMONITOR_E2E_LAUNCHER names a loader that runs PROGRAM in the process it
 # was started as (wine, for the Windows build), so the window's pid is the same.
+# POWERMONITOR_E2E_SCREEN sets the X screen's size (1024x900 by default). The
+# PASS line gives the window's size, WIDTHxHEIGHT.
 set -euo pipefail
 
 program=$1
@@ -16,7 +18,8 @@ screenshot=${3:-}
 if [ -z "${POWERMONITOR_E2E_INNER:-}" ]; then
     command -v xvfb-run >/dev/null || { echo "xvfb-run not found: install the xvfb package" >&2; exit 1; }
     # -nolisten tcp: the test server takes local connections only.
-    POWERMONITOR_E2E_INNER=1 exec xvfb-run -a -s "-screen 0 1024x900x24 -nolisten tcp" "$0" "$@"
+    POWERMONITOR_E2E_INNER=1 exec xvfb-run -a -s "-screen 0 ${POWERMONITOR_E2E_SCREEN:-1024x900}x24 -nolisten tcp" \
+        "$0" "$@"
 fi
 
 export QT_QPA_PLATFORM=xcb
@@ -39,6 +42,8 @@ if [ -n "$screenshot" ]; then
     "$tools/x11_grab" "$window" "$screenshot"
     echo "saved $screenshot"
 fi
+# Its size as shown, after the poll has filled it in.
+size=$("$tools/x11_window" wait "$pid" 10 | sed -n 3p)
 "$tools/x11_window" close "$pid" 10
 
 status=0
@@ -48,4 +53,4 @@ if [ "$status" -ne 0 ]; then
     echo "FAIL: $program exited with status $status after its window was closed" >&2
     exit 1
 fi
-echo "PASS: window $window \"$title\" shown, closed by WM_DELETE_WINDOW, exit status 0"
+echo "PASS: window $window \"$title\" shown at $size, closed by WM_DELETE_WINDOW, exit status 0"

@@ -135,6 +135,9 @@ int main(int argc, char **argv)
     if (!close_it) {
         printf("%lu\n", (unsigned long)window);
         print_title(display, window);
+        XWindowAttributes attributes;
+        if (XGetWindowAttributes(display, window, &attributes))
+            printf("%dx%d\n", attributes.width, attributes.height);
         XCloseDisplay(display);
         return 0;
     }
