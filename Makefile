@@ -74,7 +74,7 @@ screenshot: build
 	mkdir -p docs && cp $(BUILD_DIR)/tests/e2e/powermonitor.png docs/powermonitor.png
 
 # The Windows programs, cross-built with MinGW-w64 and tested under Wine:
-# WINDOWS_ARCH=x64 (the default) for Windows 10 and 11 on Qt 6, WINDOWS_ARCH=x86
+# WINDOWS_ARCH=x64 (the default) for Windows 10 1809 and later on Qt 6, WINDOWS_ARCH=x86
 # for Windows 7 SP1 to 11 on Qt 5.15, each in its own build folder. The Qt for
 # Windows comes from scripts/windows-qt.sh (into build/). The installer's check
 # finds and closes the window with the Linux build's X11 tools.
