@@ -318,7 +318,9 @@ static int find_export(const pe_file *pe, const char *function, found_function *
     const size_t dir = rva_offset(pe, pe->export_rva);
     if (pe->export_rva == 0 || dir == 0)
         return 0;
-    const uint32_t names = read32(pe, dir + 24);
+    uint32_t names = read32(pe, dir + 24);
+    if (names > pe->size / 4)
+        names = (uint32_t)(pe->size / 4); /* no more names than the file could list */
     const size_t functions_at = rva_offset(pe, read32(pe, dir + 28));
     const size_t names_at = rva_offset(pe, read32(pe, dir + 32));
     const size_t ordinals_at = rva_offset(pe, read32(pe, dir + 36));
