@@ -10,7 +10,7 @@
 
 # Sets <out> to board-check built for the machine that runs the build.
 function(boardcontrol_host_check out)
-    set(source ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/check/board_check.c)
+    set(sources ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/check/board_check.c ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/check/dll_check.c)
     set(exe ${CMAKE_BINARY_DIR}/host-tools/board-check)
     find_program(HOST_C_COMPILER NAMES cc gcc clang NO_CMAKE_FIND_ROOT_PATH)
     if(NOT HOST_C_COMPILER)
@@ -19,13 +19,14 @@ function(boardcontrol_host_check out)
     endif()
     file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/host-tools)
     execute_process(COMMAND ${HOST_C_COMPILER} -std=c11 -O2 -I${CMAKE_CURRENT_FUNCTION_LIST_DIR}
-            "-DPOWERMONITOR_VERSION=\"${PROJECT_VERSION}\"" ${source} -o ${exe}
+            "-DPOWERMONITOR_VERSION=\"${PROJECT_VERSION}\"" ${sources} -o ${exe}
         RESULT_VARIABLE failed ERROR_VARIABLE error)
     if(failed)
         message(FATAL_ERROR "Building board-check for this machine failed:\n${error}")
     endif()
     set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
-        ${source} ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/boardcontrol_functions.h)
+        ${sources} ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/check/dll_check.h
+        ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/boardcontrol_functions.h)
     set(${out} ${exe} PARENT_SCOPE)
 endfunction()
 

@@ -1,0 +1,325 @@
+// board-check's rules on DLL images made here: what decides whether a board
+// DLL fits a program, and what the operator is told.
+#include "boardcontrol_api.h"
+#include "boardcontrol_functions.h"
+#include "dll_check.h"
+
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <QtTest>
+
+#include <cstdio>
+
+namespace {
+
+struct Function
+{
+    QByteArray name;
+    int stackBytes;
+};
+
+#define BOARDCHECK_TEST_ENTRY(name, shape, output) {QByteArray(#name), BCTRL_SHAPE_STACK_BYTES_##shape},
+const QList<Function> interfaceFunctions {BCTRL_FOR_EACH_FUNCTION(BOARDCHECK_TEST_ENTRY)};
+#undef BOARDCHECK_TEST_ENTRY
+
+constexpr quint32 sectionRva = 0x1000;
+constexpr quint32 sectionFileOffset = 0x200;
+constexpr quint16 machineI386 = 0x14c;
+constexpr quint16 machineAmd64 = 0x8664;
+
+// x86 code: push ebp; mov ebp, esp; mov eax, [ebp+8]; pop ebp; then the return.
+QByteArray x86Body(int removes)
+{
+    QByteArray code = QByteArray::fromHex("5589e58b45085d");
+    if (removes == 0)
+        return code + QByteArray::fromHex("c3");
+    code += char(0xc2);
+    code += char(removes & 0xff);
+    code += char(removes >> 8);
+    return code;
+}
+
+struct Export
+{
+    QByteArray name;
+    QByteArray code;
+};
+
+void put16(QByteArray &data, int at, quint16 value)
+{
+    qToLittleEndian(value, data.data() + at);
+}
+void put32(QByteArray &data, int at, quint32 value)
+{
+    qToLittleEndian(value, data.data() + at);
+}
+
+// A DLL image with one section that holds the code, the export table and,
+// where a description is given, a version resource that carries it.
+QByteArray dllImage(int bits, const QList<Export> &exports, const QString &description = {})
+{
+    QByteArray section;
+    auto place = [&section](const QByteArray &bytes) {
+        while (section.size() % 4)
+            section += '\0';
+        const auto rva = sectionRva + quint32(section.size());
+        section += bytes;
+        return rva;
+    };
+    QList<quint32> codeRvas;
+    QList<quint32> nameRvas;
+    for (const Export &e : exports) {
+        codeRvas << place(e.code);
+        nameRvas << place(e.name + '\0');
+    }
+    QByteArray table((4 + 4 + 2) * exports.size(), '\0');
+    for (int i = 0; i < exports.size(); ++i) {
+        put32(table, 4 * i, codeRvas[i]);
+        put32(table, 4 * int(exports.size()) + 4 * i, nameRvas[i]);
+        put16(table, 8 * int(exports.size()) + 2 * i, quint16(i));
+    }
+    const auto tableRva = place(table);
+    QByteArray directory(40, '\0');
+    put32(directory, 20, quint32(exports.size()));
+    put32(directory, 24, quint32(exports.size()));
+    put32(directory, 28, tableRva);
+    put32(directory, 32, tableRva + 4 * quint32(exports.size()));
+    put32(directory, 36, tableRva + 8 * quint32(exports.size()));
+    const auto exportRva = place(directory);
+
+    quint32 resourceRva = 0;
+    if (!description.isEmpty()) {
+        // Type 16 (version) -> name 1 -> language 0x409 -> data, each a
+        // directory of one entry; then the version block with the one string.
+        QByteArray tree(3 * 24 + 16, '\0');
+        for (int level = 0; level < 3; ++level) {
+            put16(tree, 24 * level + 14, 1);
+            put32(tree, 24 * level + 16, level == 0 ? 16 : level == 1 ? 1 : 0x409);
+            put32(tree, 24 * level + 20, level < 2 ? (0x80000000u | quint32(24 * (level + 1))) : 72u);
+        }
+        QByteArray block(4, '\0');
+        for (const QString &text : {QStringLiteral("FileDescription"), description})
+            for (const QChar c : text + QChar(0))
+                block += char(c.unicode() & 0xff), block += char(c.unicode() >> 8);
+        resourceRva = place(tree);
+        put32(section, int(resourceRva - sectionRva) + 72, place(block));
+        put32(section, int(resourceRva - sectionRva) + 76, quint32(block.size()));
+    }
+
+    const int optionalSize = bits == 32 ? 224 : 240;
+    QByteArray image(int(sectionFileOffset), '\0');
+    image[0] = 'M';
+    image[1] = 'Z';
+    put32(image, 0x3c, 0x40);
+    image.replace(0x40, 4, QByteArray("PE\0\0", 4));
+    put16(image, 0x44, bits == 32 ? machineI386 : machineAmd64);
+    put16(image, 0x46, 1);
+    put16(image, 0x54, quint16(optionalSize));
+    const int optional = 0x58;
+    put16(image, optional, bits == 32 ? 0x10b : 0x20b);
+    const int directories = optional + (bits == 32 ? 92 : 108);
+    put32(image, directories, 16);
+    put32(image, directories + 4, exportRva);
+    put32(image, directories + 8, quint32(directory.size()));
+    put32(image, directories + 4 + 16, resourceRva);
+    const int header = optional + optionalSize;
+    put32(image, header + 8, quint32(section.size()));
+    put32(image, header + 12, sectionRva);
+    put32(image, header + 16, quint32(section.size()));
+    put32(image, header + 20, sectionFileOffset);
+    return image + section;
+}
+
+enum class Naming { Plain, MinGW, Msvc };
+
+// The 18 functions, each returning as a function of its convention would.
+QList<Export> boardExports(bool stdcall, Naming naming = Naming::Plain, const QByteArray &leaveOut = {})
+{
+    QList<Export> exports;
+    for (const Function &f : interfaceFunctions) {
+        if (f.name == leaveOut)
+            continue;
+        QByteArray name = f.name;
+        if (naming != Naming::Plain)
+            name += '@' + QByteArray::number(f.stackBytes);
+        if (naming == Naming::Msvc)
+            name.prepend('_');
+        exports << Export {name, x86Body(stdcall ? f.stackBytes : 0)};
+    }
+    return exports;
+}
+
+// function empty: every function.
+QList<Export> withCode(QList<Export> exports, const QByteArray &function, const QByteArray &code)
+{
+    for (Export &e : exports)
+        if (function.isEmpty() || e.name == function)
+            e.code = code;
+    return exports;
+}
+
+struct Said
+{
+    int status;
+    QString text;
+};
+
+Said runCheck(const board_check_options &options, const QByteArray &image)
+{
+    QTemporaryDir dir;
+    const QByteArray path = QFile::encodeName(dir.filePath(QStringLiteral("said.txt")));
+    FILE *out = std::fopen(path.constData(), "w+");
+    Q_ASSERT(out);
+    const int status = board_check_dll(
+        &options, reinterpret_cast<const unsigned char *>(image.constData()), size_t(image.size()), out);
+    std::fclose(out);
+    QFile said(dir.filePath(QStringLiteral("said.txt")));
+    said.open(QIODevice::ReadOnly);
+    return {status, QString::fromUtf8(said.readAll())};
+}
+
+} // namespace
+
+class TestBoardCheck : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void verdict_data();
+    void verdict();
+    void defMapsCallerNamesToExports_data();
+    void defMapsCallerNamesToExports();
+};
+
+void TestBoardCheck::verdict_data()
+{
+    QTest::addColumn<QByteArray>("image");
+    QTest::addColumn<int>("bits");
+    QTest::addColumn<int>("convention");
+    QTest::addColumn<bool>("anyNames");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("said");
+
+    const auto cdecl = boardExports(false);
+    const auto stdcall = boardExports(true);
+    // A jump into another DLL: the code does not show how it returns.
+    const QByteArray thunk = QByteArray::fromHex("ff2500000000");
+    QTest::newRow("plain C, plain C program")
+        << dllImage(32, cdecl) << 32 << int(CONV_CDECL) << false << int(BOARD_FITS)
+        << "fits this program (x86, plain C (__cdecl))";
+    QTest::newRow("__stdcall, plain C program") << dllImage(32, stdcall) << 32 << int(CONV_CDECL) << false
+                                                << int(BOARD_DOES_NOT_FIT) << "its functions are __stdcall";
+    QTest::newRow("__stdcall, either program")
+        << dllImage(32, stdcall) << 32 << int(CONV_EITHER) << false << int(BOARD_FITS_STDCALL)
+        << "fits this program (x86, __stdcall)";
+    QTest::newRow("name@N, plain names imported")
+        << dllImage(32, boardExports(true, Naming::MinGW)) << 32 << int(CONV_EITHER) << false
+        << int(BOARD_DOES_NOT_FIT) << "exports its functions decorated (bctrl_deinit@4)";
+    QTest::newRow("name@N, any names")
+        << dllImage(32, boardExports(true, Naming::MinGW)) << 32 << int(CONV_EITHER) << true
+        << int(BOARD_FITS_STDCALL) << "__stdcall, with decorated names";
+    QTest::newRow("_name@N, any names")
+        << dllImage(32, boardExports(true, Naming::Msvc)) << 32 << int(CONV_EITHER) << true
+        << int(BOARD_FITS_STDCALL) << "(_bctrl_deinit@4)";
+    // jmp over a ret that a reader going straight down would take.
+    QTest::newRow("an unconditional jump is followed")
+        << dllImage(32, withCode(stdcall, "bctrl_deinit", QByteArray::fromHex("eb01c3c20400"))) << 32
+        << int(CONV_EITHER) << false << int(BOARD_FITS_STDCALL) << "__stdcall";
+    QTest::newRow("ret N that is not the interface's")
+        << dllImage(32, withCode(stdcall, "bctrl_get_pgood_states", x86Body(4))) << 32 << int(CONV_EITHER)
+        << false << int(BOARD_DOES_NOT_FIT)
+        << "bctrl_get_pgood_states removes 4 bytes of arguments, the interface passes 8";
+    QTest::newRow("mixed conventions")
+        << dllImage(32, withCode(stdcall, "bctrl_reset_modem", x86Body(0))) << 32 << int(CONV_EITHER) << false
+        << int(BOARD_DOES_NOT_FIT) << "it mixes calling conventions";
+    QTest::newRow("one function's code unclear, the rest __stdcall")
+        << dllImage(32, withCode(stdcall, "bctrl_deinit", thunk)) << 32 << int(CONV_EITHER) << false
+        << int(BOARD_FITS_STDCALL) << "__stdcall";
+    QTest::newRow("no function's code shows it")
+        << dllImage(32, withCode(cdecl, {}, thunk)) << 32 << int(CONV_EITHER) << false
+        << int(BOARD_DOES_NOT_FIT) << "its code does not show its calling convention";
+    QTest::newRow("one function missing")
+        << dllImage(32, boardExports(false, Naming::Plain, "bctrl_reset_modem")) << 32 << int(CONV_CDECL)
+        << false << int(BOARD_DOES_NOT_FIT) << "missing functions: bctrl_reset_modem";
+    QTest::newRow("32-bit DLL, 64-bit program") << dllImage(32, cdecl) << 64 << int(CONV_CDECL) << false
+                                                << int(BOARD_DOES_NOT_FIT) << "-win32.exe instead";
+    QTest::newRow("64-bit DLL, 32-bit program") << dllImage(64, cdecl) << 32 << int(CONV_CDECL) << false
+                                                << int(BOARD_DOES_NOT_FIT) << "-win64.exe instead";
+    QTest::newRow("64-bit DLL, 64-bit program") << dllImage(64, cdecl) << 64 << int(CONV_CDECL) << false
+                                                << int(BOARD_FITS) << "fits this program (x64";
+    QTest::newRow("our simulated board")
+        << dllImage(32, cdecl, QStringLiteral("SIMULATED Orvane9 board")) << 32 << int(CONV_CDECL) << false
+        << int(BOARD_FITS_SIMULATED) << "it is the power monitor's SIMULATED board";
+    QTest::newRow("a maker's version information")
+        << dllImage(32, cdecl, QStringLiteral("Board control library")) << 32 << int(CONV_CDECL) << false
+        << int(BOARD_FITS) << "its version information: \"Board control library\"";
+    QTest::newRow("not a DLL") << QByteArray(
+        "MZ but nothing more, and then some text to be long enough for it")
+                               << 32 << int(CONV_CDECL) << false << int(BOARD_UNREADABLE)
+                               << "not a Windows DLL";
+    QTest::newRow("cut short") << dllImage(32, cdecl).left(0x50) << 32 << int(CONV_CDECL) << false
+                               << int(BOARD_UNREADABLE) << "(no PE header)";
+}
+
+void TestBoardCheck::verdict()
+{
+    QFETCH(QByteArray, image);
+    QFETCH(int, bits);
+    QFETCH(int, convention);
+    QFETCH(bool, anyNames);
+    board_check_options options {};
+    options.bits = bits;
+    options.convention = board_convention(convention);
+    options.any_names = anyNames;
+    options.dll = board_dll_name;
+    const Said result = runCheck(options, image);
+    QFETCH(QString, said);
+    QVERIFY2(result.text.contains(said), qPrintable(result.text));
+    QTEST(result.status, "status");
+}
+
+void TestBoardCheck::defMapsCallerNamesToExports_data()
+{
+    QTest::addColumn<QByteArray>("image");
+    QTest::addColumn<QByteArray>("line");
+
+    QTest::newRow("plain C") << dllImage(32, boardExports(false))
+                             << QByteArray("bctrl_deinit == bctrl_deinit");
+    QTest::newRow("__stdcall, plain names")
+        << dllImage(32, boardExports(true)) << QByteArray("bctrl_deinit@4 == bctrl_deinit");
+    QTest::newRow("__stdcall, MinGW's names")
+        << dllImage(32, boardExports(true, Naming::MinGW)) << QByteArray("bctrl_deinit@4 == bctrl_deinit@4");
+    QTest::newRow("__stdcall, MSVC's names")
+        << dllImage(32, boardExports(true, Naming::Msvc)) << QByteArray("bctrl_deinit@4 == _bctrl_deinit@4");
+    QTest::newRow("the interface alone, __stdcall") << QByteArray()
+                                                    << QByteArray("bctrl_get_input_voltage@12 == "
+                                                                  "bctrl_get_input_voltage");
+}
+
+void TestBoardCheck::defMapsCallerNamesToExports()
+{
+    QFETCH(QByteArray, image);
+    QFETCH(QByteArray, line);
+    QTemporaryDir dir;
+    const QByteArray def = QFile::encodeName(dir.filePath(QStringLiteral("board.def")));
+    if (image.isEmpty()) {
+        QCOMPARE(board_check_write_def(def.constData(), board_dll_name, 1, nullptr), int(BOARD_FITS));
+    } else {
+        board_check_options options {};
+        options.bits = 32;
+        options.convention = CONV_EITHER;
+        options.any_names = 1;
+        options.def_file = def.constData();
+        options.dll = "D:\\board\\Orvane_boardcontrol_api.dll";
+        QVERIFY(runCheck(options, image).status != BOARD_DOES_NOT_FIT);
+    }
+    QFile file(QString::fromLocal8Bit(def));
+    QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    QCOMPARE(lines.value(0), QByteArray("LIBRARY \"Orvane_boardcontrol_api.dll\""));
+    QVERIFY2(lines.contains(line), lines.join('\n').constData());
+    QCOMPARE(lines.count() - 3, interfaceFunctions.size()); // LIBRARY, EXPORTS, the last newline
+}
+
+QTEST_GUILESS_MAIN(TestBoardCheck)
+#include "tst_boardcheck.moc"
