@@ -136,9 +136,10 @@ int main(int argc, char **argv)
     if (!o.dll) {
         const DWORD length = GetModuleFileNameA(NULL, beside, sizeof beside);
         char *slash = length > 0 && length < sizeof beside ? strrchr(beside, '\\') : NULL;
-        if (!slash || (size_t)(slash - beside) + sizeof board_dll_name + 1 > sizeof beside)
+        const size_t name_bytes = strlen(board_dll_name) + 1;
+        if (!slash || (size_t)(slash - beside) + 1 + name_bytes > sizeof beside)
             return usage("name the DLL to check");
-        memcpy(slash + 1, board_dll_name, sizeof board_dll_name);
+        memcpy(slash + 1, board_dll_name, name_bytes);
         o.dll = beside;
     }
 #endif
