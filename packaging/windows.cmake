@@ -137,8 +137,6 @@ set(app_label "${app_name} (${bits}-bit)")
 set(CPACK_GENERATOR NSIS ZIP)
 set(CPACK_PACKAGE_FILE_NAME powermonitor-${PROJECT_VERSION}-win${bits})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Power monitor for the Ardelin Orvane9 board")
-set(CPACK_PACKAGE_INSTALL_DIRECTORY "${app_name}")
-set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY "${app_label}")
 set(CPACK_NSIS_COMPRESSOR "/SOLID lzma")
 # Our own template: the installer's code lives in packaging/windows/*.nsh.
 list(PREPEND CMAKE_MODULE_PATH ${CMAKE_CURRENT_SOURCE_DIR}/windows)
