@@ -3,34 +3,40 @@
 #   make test   install what is missing, build, and run the whole test suite
 # QT=5 builds against Qt 5.15 instead of Qt 6; CMAKE_FLAGS adds configure options;
 # BUILD_TYPE overrides the preset's build type. The configurations themselves are
-# CMake presets (CMakePresets.json), which IDEs and `cmake --preset` read too.
+# CMake presets (CMakePresets.json), which IDEs and `cmake --preset` read too;
+# the build folders are the presets' own.
 
 QT ?= 6
 PRESET := qt$(QT)
-BUILD_DIR := build/$(PRESET)
+preset_dir = $(shell scripts/preset-dir.py $(1))
+BUILD_DIR := $(call preset_dir,$(PRESET))
 BUILD_TYPE ?=
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 configure_flags = $(if $(BUILD_TYPE),-DCMAKE_BUILD_TYPE=$(BUILD_TYPE)) $(CMAKE_FLAGS)
 
 .PHONY: all deps configure build run test bench sanitize memcheck check-static fuzz screenshot \
-        windows windows-e2e-tools test-windows screenshot-windows clean
+        windows test-windows screenshot-windows clean
 
 all: build
 
+# The packages are checked (and installed) by the commands that start from
+# nothing: run, test and the checks; configure and build assume them.
 deps:
 	@scripts/install-deps.sh $(QT)
 
-configure: deps
+configure:
 	cmake --preset $(PRESET) $(configure_flags)
 
 build: configure
 	cmake --build --preset $(PRESET) --parallel $(JOBS)
 
-run: build
+run: deps
+	@$(MAKE) --no-print-directory build
 	@scripts/run.sh $(BUILD_DIR)/powermonitor
 
-test: build
+test: deps
+	@$(MAKE) --no-print-directory build
 	ctest --preset $(PRESET) --parallel $(JOBS)
 
 # Tick cost, start-up, CPU and memory against a bare Qt window, and the soak.
@@ -42,70 +48,70 @@ bench: build
 
 # The whole test suite built with AddressSanitizer, LeakSanitizer and
 # UndefinedBehaviorSanitizer, stopping at the first report.
-sanitize: deps
+sanitize:
+	@scripts/install-deps.sh $(QT) checks
 	cmake --preset sanitize-$(PRESET) $(CMAKE_FLAGS)
 	cmake --build --preset sanitize-$(PRESET) --parallel $(JOBS)
 	ctest --preset sanitize-$(PRESET) --parallel $(JOBS)
 
 # clang-format and clang-tidy on the project's own sources.
-check-static: build
+check-static:
 	@scripts/install-deps.sh $(QT) checks
+	@$(MAKE) --no-print-directory build
 	scripts/static-checks.sh $(BUILD_DIR)
 
 # The poll and controls tests under valgrind memcheck.
-memcheck: build
+memcheck:
 	@scripts/install-deps.sh $(QT) checks
+	@$(MAKE) --no-print-directory build
 	scripts/memcheck.sh $(BUILD_DIR)
 
 # Open-ended fuzzing of the stand-in board library with libFuzzer (clang).
 # FUZZ_ARGS passes libFuzzer options, e.g. FUZZ_ARGS=-max_total_time=600.
 FUZZ_ARGS ?= -runs=200000
+FUZZ_DIR := $(call preset_dir,fuzz)
 fuzz:
 	@scripts/install-deps.sh $(QT) checks
-	mkdir -p build/fuzz/corpus
-	clang -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
-	    -Iboard -Iboard/standin board/standin/standin_board.c tests/fuzz/standin_fuzz.c \
-	    -o build/fuzz/standin_libfuzzer
-	build/fuzz/standin_libfuzzer -max_len=4096 $(FUZZ_ARGS) build/fuzz/corpus
+	cmake --preset fuzz $(CMAKE_FLAGS)
+	cmake --build --preset fuzz --parallel $(JOBS)
+	mkdir -p $(FUZZ_DIR)/corpus
+	$(FUZZ_DIR)/tests/fuzz/standin_libfuzzer -max_len=4096 $(FUZZ_ARGS) $(FUZZ_DIR)/corpus
 
 # The README's picture of the window, taken by the end-to-end check under Xvfb.
 screenshot: build
-	cd $(BUILD_DIR) && ctest -R e2e_close_window --output-on-failure
+	ctest --preset $(PRESET) -R e2e_close_window
 	mkdir -p docs && cp $(BUILD_DIR)/tests/e2e/powermonitor.png docs/powermonitor.png
 
 # The Windows programs, cross-built with MinGW-w64 and tested under Wine:
 # WINDOWS_ARCH=x64 (the default) for Windows 10 1809 and later on Qt 6, WINDOWS_ARCH=x86
-# for Windows 7 SP1 to 11 on Qt 5.15, each in its own build folder. The Qt for
+# for Windows 7 SP1 to 11 on Qt 5.15, each in its preset's build folder. The Qt for
 # Windows comes from scripts/windows-qt.sh (into build/). The installer's check
-# finds and closes the window with the Linux build's X11 tools.
+# finds and closes the window with X11 tools that the build makes for this machine,
+# and installs the other architecture's installer beside, when that was built.
 WINDOWS_ARCH ?= x64
 ifeq ($(WINDOWS_ARCH),x64)
-WINDOWS_DIR := build/windows
+OTHER_WINDOWS_ARCH := x86
 WINDOWS_SCREENSHOT := docs/powermonitor-windows.png
 else ifeq ($(WINDOWS_ARCH),x86)
-WINDOWS_DIR := build/windows-x86
+OTHER_WINDOWS_ARCH := x64
 WINDOWS_SCREENSHOT := docs/powermonitor-windows-x86.png
 else
 $(error WINDOWS_ARCH is x64 or x86, not '$(WINDOWS_ARCH)')
 endif
+WINDOWS_DIR := $(call preset_dir,windows-$(WINDOWS_ARCH))
+OTHER_INSTALLER_DIR := $(CURDIR)/$(call preset_dir,windows-$(OTHER_WINDOWS_ARCH))/tests/deploy/installer
 
 windows:
 	@scripts/install-deps.sh 6 windows-$(WINDOWS_ARCH)
 	scripts/windows-qt.sh $(WINDOWS_ARCH) build >/dev/null
-	cmake --preset windows-$(WINDOWS_ARCH) $(CMAKE_FLAGS)
+	cmake --preset windows-$(WINDOWS_ARCH) -DPOWERMONITOR_OTHER_INSTALLER_DIR=$(OTHER_INSTALLER_DIR) $(CMAKE_FLAGS)
 	cmake --build --preset windows-$(WINDOWS_ARCH) --parallel $(JOBS)
 
-# The Linux build's own configuration: the Windows CMAKE_FLAGS stay out of it.
-windows-e2e-tools:
-	@scripts/install-deps.sh 6
-	[ -f build/qt6/CMakeCache.txt ] || cmake --preset qt6
-	cmake --build --preset qt6 --target x11_window x11_grab --parallel $(JOBS)
-
-test-windows: windows windows-e2e-tools
+test-windows: windows
 	ctest --preset windows-$(WINDOWS_ARCH) --parallel $(JOBS)
 
 # The README's pictures of the Windows program, at 100 % and 150 %, taken under Wine on Xvfb.
-screenshot-windows: windows windows-e2e-tools
+screenshot-windows: windows
 	ctest --preset windows-$(WINDOWS_ARCH) -R deploy_windows_installer
 	mkdir -p docs && cp $(WINDOWS_DIR)/tests/deploy/powermonitor-windows.png $(WINDOWS_SCREENSHOT)
 	cp $(WINDOWS_DIR)/tests/deploy/powermonitor-windows-150.png $(WINDOWS_SCREENSHOT:.png=-150.png)

@@ -15,7 +15,7 @@ function(boardcontrol_host_check out)
     find_program(HOST_C_COMPILER NAMES cc gcc clang NO_CMAKE_FIND_ROOT_PATH)
     if(NOT HOST_C_COMPILER)
         message(FATAL_ERROR "A C compiler for this machine (cc) builds board-check, which reads board DLLs: "
-            "install gcc (scripts/install-deps.sh)")
+            "install gcc. ${POWERMONITOR_INSTALL_HINT}")
     endif()
     file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/host-tools)
     execute_process(COMMAND ${HOST_C_COMPILER} -std=c11 -O2 -I${CMAKE_CURRENT_FUNCTION_LIST_DIR}
@@ -101,7 +101,7 @@ endfunction()
 function(boardcontrol_import_library def_file implib)
     if(NOT CMAKE_DLLTOOL)
         message(FATAL_ERROR "No dlltool to make the import library ${implib}: "
-            "install MinGW-w64's binutils (scripts/install-deps.sh 6 windows-x64 or windows-x86)")
+            "install MinGW-w64's binutils. ${POWERMONITOR_INSTALL_HINT}")
     endif()
     execute_process(COMMAND ${CMAKE_DLLTOOL} --input-def ${def_file} --output-lib ${implib}
         RESULT_VARIABLE failed ERROR_VARIABLE error)

@@ -13,5 +13,14 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# The runtime DLLs that every program built with this compiler needs beside it.
-set(MINGW_RUNTIME_DIRS /usr/lib/gcc/${mingw_triple}/12-posix /usr/${mingw_triple}/lib)
+include(${CMAKE_CURRENT_LIST_DIR}/oldest-windows.cmake)
+if(POWERMONITOR_LINKED_WINDOWS_VERSION)
+    # Every program and DLL declares the oldest Windows it is built and checked for.
+    string(REPLACE "." ";" version "${POWERMONITOR_LINKED_WINDOWS_VERSION}")
+    list(GET version 0 major)
+    list(GET version 1 minor)
+    set(stamp "-Wl,--major-os-version,${major},--minor-os-version,${minor},--major-subsystem-version,${major},--minor-subsystem-version,${minor}")
+    set(CMAKE_EXE_LINKER_FLAGS_INIT ${stamp})
+    set(CMAKE_SHARED_LINKER_FLAGS_INIT ${stamp})
+    set(CMAKE_MODULE_LINKER_FLAGS_INIT ${stamp})
+endif()

@@ -1,18 +1,35 @@
 # The Debian packages: "program" becomes powermonitor, "simulated_board"
 # powermonitor-simulated-board.
 install(FILES ${app_id}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT program)
-install(FILES ${app_id}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo COMPONENT program)
+
+# The release is the changelog's newest entry: it must be project(VERSION),
+# and its date is the release date that the manual page and metainfo carry.
+file(STRINGS debian/changelog newest LIMIT_COUNT 1 REGEX "^powermonitor \\(")
+string(REGEX MATCH "\\(([^)]+)\\)" _ "${newest}")
+if(NOT CMAKE_MATCH_1 STREQUAL PROJECT_VERSION)
+    message(FATAL_ERROR "packaging/debian/changelog's newest entry is ${CMAKE_MATCH_1}, but project(VERSION) "
+        "is ${PROJECT_VERSION}: add an entry for ${PROJECT_VERSION}")
+endif()
+file(STRINGS debian/changelog signed LIMIT_COUNT 1 REGEX "^ -- ")
+string(REGEX MATCH "  (.+)$" _ "${signed}")
+execute_process(COMMAND date -u -d "${CMAKE_MATCH_1}" +%Y-%m-%d
+    OUTPUT_VARIABLE RELEASE_DATE OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS debian/changelog)
+configure_file(${app_id}.metainfo.xml.in ${app_id}.metainfo.xml @ONLY)
+configure_file(powermonitor.1.in powermonitor.1 @ONLY)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${app_id}.metainfo.xml
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo COMPONENT program)
 install(FILES powermonitor.svg
     DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps COMPONENT program)
 
 # Debian wants the manual page and the changelog compressed with gzip -9n:
 # best compression and no time stamp, so the package is reproducible.
 set(compressed)
-foreach(file powermonitor.1 debian/changelog)
+foreach(file ${CMAKE_CURRENT_BINARY_DIR}/powermonitor.1 ${CMAKE_CURRENT_SOURCE_DIR}/debian/changelog)
     get_filename_component(name ${file} NAME)
     set(output ${CMAKE_CURRENT_BINARY_DIR}/${name}.gz)
     add_custom_command(OUTPUT ${output}
-        COMMAND gzip -9nc ${CMAKE_CURRENT_SOURCE_DIR}/${file} > ${output}
+        COMMAND gzip -9nc ${file} > ${output}
         DEPENDS ${file}
         VERBATIM)
     list(APPEND compressed ${output})
@@ -23,7 +40,7 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/powermonitor.1.gz
 
 set(debian_docs debian/copyright ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz)
 install(FILES ${debian_docs} DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/powermonitor COMPONENT program)
-if(POWERMONITOR_STANDIN_BOARD)
+if(board_library STREQUAL boardcontrol_standin)
     install(FILES ${debian_docs}
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/powermonitor-simulated-board COMPONENT simulated_board)
 endif()

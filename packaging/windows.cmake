@@ -9,7 +9,7 @@ find_program(RSVG_CONVERT rsvg-convert)
 find_program(ICOTOOL icotool)
 if(NOT RSVG_CONVERT OR NOT ICOTOOL)
     message(FATAL_ERROR "The Windows icon is made with rsvg-convert and icotool: install librsvg2-bin "
-        "and icoutils (scripts/install-deps.sh 6 windows-x64 or windows-x86)")
+        "and icoutils. ${POWERMONITOR_INSTALL_HINT}")
 endif()
 set(windows_icon ${CMAKE_CURRENT_BINARY_DIR}/powermonitor.ico)
 set(icon_pngs)
@@ -29,21 +29,15 @@ add_custom_command(OUTPUT ${windows_icon}
     VERBATIM)
 add_custom_target(windows_icon DEPENDS ${windows_icon})
 
-# Windows versions the program declares it was made for (supportedOS ids).
-set(windows_7 "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}")
-set(windows_8 "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}")
-set(windows_8_1 "{1f676c76-80e1-4239-95bb-83d0f6d0da78}")
-set(windows_10_and_11 "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}")
+# Windows versions the program declares it was made for (supportedOS ids,
+# from cmake/oldest-windows.cmake).
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
     set(manifest_architecture amd64)
-    set(supported_os_ids ${windows_10_and_11})
 else()
     set(manifest_architecture x86)
-    set(supported_os_ids ${windows_7} ${windows_8} ${windows_8_1} ${windows_10_and_11})
 endif()
-set(POWERMONITOR_SUPPORTED_OS ${supported_os_ids} PARENT_SCOPE) # for the folder's check
 set(supported_os)
-foreach(id IN LISTS supported_os_ids)
+foreach(id IN LISTS POWERMONITOR_SUPPORTED_OS)
     string(APPEND supported_os "      <supportedOS Id=\"${id}\"/>\n")
 endforeach()
 set(manifest ${CMAKE_CURRENT_BINARY_DIR}/powermonitor.manifest)
@@ -96,12 +90,15 @@ if(MINGW)
     # the build so that they run as built, and installed with the program.
     set(runtime_dlls)
     foreach(dll IN LISTS MINGW_RUNTIME_DLLS)
-        find_file(MINGW_RUNTIME_${dll} ${dll}
-            PATHS ${MINGW_RUNTIME_DIRS} NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
-        if(NOT MINGW_RUNTIME_${dll})
-            message(FATAL_ERROR "MinGW runtime ${dll} not found in ${MINGW_RUNTIME_DIRS}; "
-                "install MinGW-w64's posix compilers (scripts/install-deps.sh 6 windows-x64 or windows-x86)")
+        # Where this compiler's own runtime is: it answers with the bare name
+        # when it has none of that name.
+        execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${dll}
+            OUTPUT_VARIABLE found OUTPUT_STRIP_TRAILING_WHITESPACE)
+        if(NOT IS_ABSOLUTE "${found}" OR NOT EXISTS "${found}")
+            message(FATAL_ERROR "${CMAKE_CXX_COMPILER} has no runtime ${dll}; "
+                "${POWERMONITOR_INSTALL_HINT}")
         endif()
+        file(REAL_PATH "${found}" MINGW_RUNTIME_${dll})
         set(stripped ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/${dll})
         add_custom_command(OUTPUT ${stripped}
             COMMAND ${CMAKE_STRIP} --strip-unneeded -o ${stripped} ${MINGW_RUNTIME_${dll}}
@@ -123,15 +120,10 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 8)
     set(bits 64)
     set(other_bits 32)
     set(install_root "$PROGRAMFILES64")
-    # Qt 6.4 is made for Windows 10 version 1809 and later.
-    set(oldest_windows_build 17763)
-    set(oldest_windows "Windows 10 version 1809")
 else()
     set(bits 32)
     set(other_bits 64)
     set(install_root "$PROGRAMFILES")
-    set(oldest_windows_build 7601)
-    set(oldest_windows "Windows 7 SP1")
 endif()
 set(app_label "${app_name} (${bits}-bit)")
 set(CPACK_GENERATOR NSIS ZIP)
@@ -150,8 +142,8 @@ set(nsis_defines
     VENDOR "${CPACK_PACKAGE_VENDOR}"
     INSTALL_ROOT "${install_root}"
     ICON "${windows_icon}"
-    OLDEST_WINDOWS_BUILD ${oldest_windows_build}
-    OLDEST_WINDOWS "${oldest_windows}")
+    OLDEST_WINDOWS_BUILD ${POWERMONITOR_OLDEST_WINDOWS_BUILD}
+    OLDEST_WINDOWS "${POWERMONITOR_OLDEST_WINDOWS}")
 if(TARGET powermonitor_stdcall)
     list(APPEND nsis_defines STDCALL_PROGRAM 1)
 endif()

@@ -7,7 +7,7 @@ set -euo pipefail
 build=$1
 cd "$(dirname "$0")/.."
 for tool in clang-format clang-tidy; do
-    command -v "$tool" >/dev/null || { echo "static-checks.sh: $tool not found (scripts/install-deps.sh 6 checks)" >&2; exit 1; }
+    command -v "$tool" >/dev/null || { echo "static-checks.sh: $tool not found. $(cat scripts/install-hint.txt)" >&2; exit 1; }
 done
 [ -f "$build/compile_commands.json" ] || { echo "static-checks.sh: no $build/compile_commands.json; configure first" >&2; exit 1; }
 

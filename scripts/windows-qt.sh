@@ -1,10 +1,8 @@
 #!/usr/bin/env bash
-# Puts the Qt for one Windows architecture into a folder and prints its path:
-#   x64  Qt 6.4.2 for 64-bit Windows (Debian's qt6-base 6.4.2+dfsg-10)
-#   x86  Qt 5.15.8 for 32-bit Windows (Debian's qtbase-opensource-src 5.15.8+dfsg-11+deb12u3)
-# both cross-built with MinGW-w64 from Debian's source with Debian's patches
-# applied. In order of preference:
-#  1. it is there already;
+# Puts the Qt for one Windows architecture into DEST_DIR/windows-qt-ARCH and
+# prints its path: the archive, checksum and Debian source that
+# windows-qt-archives.txt names for the architecture. In order of preference:
+#  1. it is there already, unpacked from that archive;
 #  2. the archive is at hand: QT_WINDOWS_ARCHIVE, or ../shared/toolchains/ beside
 #     the project (checked against its checksum), or the one this script built
 #     on an earlier run (kept in .cache/, which make clean leaves alone);
@@ -19,33 +17,36 @@ exec 3>&1 1>&2
 
 say() { echo "windows-qt.sh: $*" >&2; }
 arch=${1:-} dest=${2:-}
+archives=$(dirname "$0")/windows-qt-archives.txt
 case "$arch" in
-    x64) name=qt-6.4.2+dfsg-10-mingw-w64-x86_64
-         sha256=b88a0d27e9fde1d28082fb9eb1d317e8e78fbe79ab23be4780f937dac89fc060
-         source_package=qt6-base version=6.4.2+dfsg-10 triple=x86_64-w64-mingw32
-         marker=lib/cmake/Qt6/qt.toolchain.cmake ;;
-    x86) name=qt-5.15.8-mingw-w64-i686
-         sha256=1b8af15e6f5934ff50124441e7feb6d572684d8ce9f504d9c0dbd4c9dea88256
-         source_package=qtbase-opensource-src version=5.15.8+dfsg-11+deb12u3 triple=i686-w64-mingw32
-         marker=lib/cmake/Qt5/Qt5Config.cmake ;;
+    x64) marker=lib/cmake/Qt6/qt.toolchain.cmake ;;
+    x86) marker=lib/cmake/Qt5/Qt5Config.cmake ;;
     *) say "usage: windows-qt.sh x64|x86 DEST_DIR (not '$arch')"; exit 2 ;;
 esac
 [ -n "$dest" ] || { say "usage: windows-qt.sh x64|x86 DEST_DIR"; exit 2; }
+read -r archive sha256 source_package version triple < <(awk -v arch="$arch" '$1 == arch { print $2, $3, $4, $5, $6 }' "$archives")
+[ -n "${triple:-}" ] || { say "$archives names no archive for $arch"; exit 1; }
+# The archive holds one folder of its own name.
+name=${archive%.tar.xz}
 
 dest=$(mkdir -p "$dest" && cd "$dest" && pwd)
 project=$(cd "$(dirname "$0")/.." && pwd)
-qt=$dest/$name
+qt=$dest/windows-qt-$arch
+# Which archive the folder was unpacked from: another one replaces it.
+stamp=$qt/.archive
 
-if [ -f "$qt/$marker" ]; then
+if [ -f "$qt/$marker" ] && [ "$(cat "$stamp" 2>/dev/null)" = "$archive $sha256" ]; then
     echo "$qt" >&3
     exit 0
 fi
 
 unpack() {
     say "unpacking $1"
-    rm -rf "$qt"
+    rm -rf "$qt" "$dest/$name"
     tar -C "$dest" -xf "$1"
-    [ -f "$qt/$marker" ] || { say "$1 does not hold $name/"; exit 1; }
+    [ -f "$dest/$name/$marker" ] || { say "$1 does not hold $name/"; exit 1; }
+    mv "$dest/$name" "$qt"
+    echo "$archive $sha256" >"$stamp"
     echo "$qt" >&3
     exit 0
 }
@@ -54,7 +55,7 @@ if [ -n "${QT_WINDOWS_ARCHIVE:-}" ]; then
     [ -f "$QT_WINDOWS_ARCHIVE" ] || { say "QT_WINDOWS_ARCHIVE: no file at $QT_WINDOWS_ARCHIVE"; exit 1; }
     unpack "$QT_WINDOWS_ARCHIVE"
 fi
-shared=$project/../shared/toolchains/$name.tar.xz
+shared=$project/../shared/toolchains/$archive
 if [ -f "$shared" ]; then
     if ! echo "$sha256  $shared" | sha256sum --check --status; then
         say "$shared is not the archive this project was checked with (sha256 $sha256)"
@@ -62,17 +63,17 @@ if [ -f "$shared" ]; then
     fi
     unpack "$shared"
 fi
-kept=$project/.cache/$name.tar.xz
+kept=$project/.cache/$archive
 [ -f "$kept" ] && unpack "$kept"
 
-say "no $name.tar.xz found; building it from Debian's $source_package source (35 to 60 minutes)"
+say "no $archive found; building it from Debian's $source_package source (35 to 60 minutes)"
 work=$dest/qt-windows-source-$arch
 rm -rf "$work"
 mkdir -p "$work"
 if ! (cd "$work" && apt-get source --download-only "$source_package" >/dev/null); then
     say "apt-get could not fetch Debian's $source_package source. It needs a 'deb-src' line for the"
     say "same archive as the 'deb' line in /etc/apt/sources.list (or 'Types: deb deb-src' in"
-    say "/etc/apt/sources.list.d/*.sources), then 'apt-get update'. Or put $name.tar.xz in"
+    say "/etc/apt/sources.list.d/*.sources), then 'apt-get update'. Or put $archive in"
     say "$project/../shared/toolchains/ or name it with QT_WINDOWS_ARCHIVE."
     exit 1
 fi

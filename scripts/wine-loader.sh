@@ -15,5 +15,5 @@ case "$machine" in
     014c) loader=/usr/lib/wine/wine package=wine32:i386 ;;
     *) echo "wine-loader.sh: $program is no x86 or x64 Windows program (machine $machine)" >&2; exit 1 ;;
 esac
-[ -x "$loader" ] || { echo "wine-loader.sh: $program needs $loader: install $package (scripts/install-deps.sh)" >&2; exit 1; }
+[ -x "$loader" ] || { echo "wine-loader.sh: $program needs $loader: install $package. $(cat "$(dirname "$0")/install-hint.txt")" >&2; exit 1; }
 echo "$loader"

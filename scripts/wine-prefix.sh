@@ -12,7 +12,7 @@ prefix=$1 platform=${2:-}
 ready=$prefix/.powermonitor-ready
 
 [ -f "$ready" ] && exit 0
-command -v wine >/dev/null || { echo "wine-prefix.sh: wine not found: run scripts/install-deps.sh 6 windows-x64" >&2; exit 1; }
+command -v wine >/dev/null || { echo "wine-prefix.sh: wine not found. $(cat "$(dirname "$0")/install-hint.txt")" >&2; exit 1; }
 mkdir -p "$(dirname "$prefix")"
 exec 9>"$prefix.lock"
 flock 9
@@ -28,7 +28,7 @@ wine reg add 'HKCU\Software\Wine\DllOverrides' /v winemenubuilder.exe /d '' /f >
 # the prefix, so without this the window is drawn in a serif fallback that no
 # Windows uses (and with other column widths). Wine's own Tahoma stands in.
 fonts=/usr/share/wine/fonts
-[ -f "$fonts/tahoma.ttf" ] || { echo "wine-prefix.sh: no $fonts/tahoma.ttf: install fonts-wine" >&2; exit 1; }
+[ -f "$fonts/tahoma.ttf" ] || { echo "wine-prefix.sh: no $fonts/tahoma.ttf: install fonts-wine. $(cat "$(dirname "$0")/install-hint.txt")" >&2; exit 1; }
 cp "$fonts/tahoma.ttf" "$fonts/tahomabd.ttf" "$prefix/drive_c/windows/Fonts/"
 wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\Fonts' /v 'Tahoma (TrueType)' /d tahoma.ttf /f >/dev/null
 wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\Fonts' /v 'Tahoma Bold (TrueType)' /d tahomabd.ttf /f >/dev/null

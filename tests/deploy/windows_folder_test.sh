@@ -8,7 +8,8 @@
 # later (WINDOWS_CC compiles the check of the functions).
 #   windows_folder_test.sh BUILD_DIR WORK_DIR OBJDUMP x64|x86 "OURS" FILE...
 # OURS: the files that this build makes (not Qt's, the compiler's or a maker's);
-# FILE: every file the folder must hold.
+# FILE: every file the folder must hold. The build names the oldest Windows in
+# OLDEST_WINDOWS, OLDEST_WIN32_WINNT and LINKED_WINDOWS_VERSION.
 set -euo pipefail
 
 build_dir=$1 work=$2 objdump=$3 arch=$4 ours=$5
@@ -36,18 +37,21 @@ case "$arch" in
 x64)
     windows_dll[shcore]=1
     ;;
-x86)
+x86) ;;
+*) fail "architecture is x64 or x86, not $arch" ;;
+esac
+# The oldest Windows, as the build knows it: its version stamped in our headers.
+if [ -n "${LINKED_WINDOWS_VERSION:-}" ]; then
     for binary in $ours; do
         header=$("$objdump" -p "$folder/$binary")
         for field in MajorOSystemVersion MajorSubsystemVersion; do
             major=$(sed -n "s/^$field[[:space:]]*//p" <<<"$header")
             minor=$(sed -n "s/^${field/Major/Minor}[[:space:]]*//p" <<<"$header")
-            [ "$major.$minor" = 6.1 ] || fail "$binary declares $field $major.$minor, not Windows 7 (6.1)"
+            [ "$major.$minor" = "$LINKED_WINDOWS_VERSION" ] ||
+                fail "$binary declares $field $major.$minor, not $OLDEST_WINDOWS ($LINKED_WINDOWS_VERSION)"
         done
     done
-    ;;
-*) fail "architecture is x64 or x86, not $arch" ;;
-esac
+fi
 missing=()
 while IFS= read -r binary; do
     while IFS= read -r dll; do
@@ -66,15 +70,13 @@ done < <(find "$folder" -iname '*.exe' -o -iname '*.dll')
 # Windows of the program. MinGW's headers tell Windows 7 from 10, not one
 # version of Windows 10 from another: the 64-bit program's floor, 1809, is
 # Qt 6's own and its installer's.
-case "$arch" in
-x64) oldest=0x0A00 oldest_name="Windows 10" named=() ;;
-x86) oldest=0x0601 oldest_name="Windows 7 SP1"
-     named=(GetSystemTimePreciseAsFileTime WaitOnAddress WakeByAddressSingle WakeByAddressAll
-            SetThreadDescription GetThreadDescription) ;;
-esac
-too_new=$("$(dirname "$0")/windows_functions.sh" "$folder" "$objdump" "$WINDOWS_CC" "$oldest" "${named[@]}")
-[ -z "$too_new" ] || fail "functions that $oldest_name lacks:"$'\n'"$too_new"
-echo "every function imported from Windows is in $oldest_name"
+named=()
+[ "$OLDEST_WIN32_WINNT" = 0x0601 ] &&
+    named=(GetSystemTimePreciseAsFileTime WaitOnAddress WakeByAddressSingle WakeByAddressAll
+           SetThreadDescription GetThreadDescription)
+too_new=$("$(dirname "$0")/windows_functions.sh" "$folder" "$objdump" "$WINDOWS_CC" "$OLDEST_WIN32_WINNT" "${named[@]}")
+[ -z "$too_new" ] || fail "functions that $OLDEST_WINDOWS lacks:"$'\n'"$too_new"
+echo "every function imported from Windows is in $OLDEST_WINDOWS"
 
 # The resources as Windows reads them: the icon, the version (project(VERSION)),
 # the manifest, and the simulated board saying what it is.

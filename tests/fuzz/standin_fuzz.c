@@ -1,6 +1,6 @@
 /*
  * Fuzz target for the stand-in board library: decodes its input into a sequence
- * of the 18 calls with arbitrary handles, arguments and null pointers, and
+ * of the board calls with arbitrary handles, arguments and null pointers, and
  * checks that a refused call writes nothing and a valid reading stays sane.
  * Built with libFuzzer (make fuzz) or driven by seeded_driver.c.
  */

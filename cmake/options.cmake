@@ -1,0 +1,60 @@
+# Every cache option of the build, declared once, and the summary of the
+# choices that configure prints at its end (feature_summary in the top
+# CMakeLists.txt). The stand-in built on its own (board/standin) reads the
+# board options from here too.
+include(FeatureSummary)
+
+# A line of the summary: <name>, on when <variable> is; a path or value the
+# variable holds follows the description.
+function(powermonitor_feature name variable description)
+    set(value "${${variable}}")
+    if(value AND NOT value MATCHES "^(ON|TRUE|YES|1)$")
+        string(APPEND description ": ${value}")
+    endif()
+    add_feature_info("${name}" ${variable} "${description} (${variable})")
+endfunction()
+
+# The board-control library: the interface's header, the library the program
+# links, and on Windows the maker's DLL as it comes.
+set(BOARDCONTROL_LIBRARY "" CACHE FILEPATH
+    "The maker's board-control library to link instead of the stand-in: libOrvane_boardcontrol_api.so, or on Windows an import library of Orvane_boardcontrol_api.dll (.lib or .dll.a)")
+set(BOARDCONTROL_INCLUDE_DIR "" CACHE PATH
+    "Folder with the maker's boardcontrol_api.h; empty uses the project's own header")
+set(BOARDCONTROL_RUNTIME "" CACHE FILEPATH
+    "Windows only: the maker's Orvane_boardcontrol_api.dll, installed next to the program; read for its architecture, exports and calling convention, and enough alone to build against")
+set(BOARDCONTROL_STDCALL "" CACHE STRING
+    "32-bit Windows only: ON when the board library's functions are __stdcall, OFF for plain C (__cdecl); empty takes it from BOARDCONTROL_RUNTIME, else OFF")
+set_property(CACHE BOARDCONTROL_STDCALL PROPERTY STRINGS "" ON OFF)
+option(STANDIN_PLAIN_NAMES
+    "32-bit Windows, __stdcall: export the stand-in's functions without their @N, as a .def file would" OFF)
+
+powermonitor_feature("maker's board library" BOARDCONTROL_LIBRARY "linked instead of the stand-in")
+powermonitor_feature("maker's board header" BOARDCONTROL_INCLUDE_DIR "its boardcontrol_api.h")
+powermonitor_feature("maker's board DLL" BOARDCONTROL_RUNTIME "read, linked and installed")
+powermonitor_feature("__stdcall board library" BOARDCONTROL_STDCALL "the board's functions called as __stdcall")
+
+if(PROJECT_NAME STREQUAL "Orvane_boardcontrol_api")
+    return()
+endif()
+
+set(POWERMONITOR_QT "" CACHE STRING
+    "Qt major version to build against (6 or 5); empty takes Qt 6 when found, else Qt 5")
+set_property(CACHE POWERMONITOR_QT PROPERTY STRINGS "" 6 5)
+option(POWERMONITOR_WERROR "Treat compiler warnings as errors" OFF)
+option(POWERMONITOR_SANITIZE
+    "Build everything with AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer" OFF)
+# BUILD_TESTING, from CTest: the tests and the benchmarks.
+include(CTest)
+option(POWERMONITOR_E2E "Run the end-to-end checks under Xvfb (needs Xlib headers and xvfb-run)" ON)
+option(POWERMONITOR_LIBFUZZER "Build the stand-in's libFuzzer target, standin_libfuzzer (needs clang)" OFF)
+set(POWERMONITOR_OTHER_INSTALLER_DIR "" CACHE PATH
+    "Windows: folder with the other Windows architecture's installer, to check that both install side by side")
+
+powermonitor_feature("Qt major version" POWERMONITOR_QT "asked for")
+powermonitor_feature("warnings as errors" POWERMONITOR_WERROR "-Werror")
+powermonitor_feature(sanitizers POWERMONITOR_SANITIZE "ASan, LSan and UBSan on every target")
+powermonitor_feature(tests BUILD_TESTING "QtTest cases, deployment checks and benchmarks")
+powermonitor_feature("end-to-end checks" POWERMONITOR_E2E "the program on Xvfb; under Wine on Windows")
+powermonitor_feature(libFuzzer POWERMONITOR_LIBFUZZER "standin_libfuzzer, for open-ended fuzzing")
+powermonitor_feature("both Windows installers" POWERMONITOR_OTHER_INSTALLER_DIR
+    "installed side by side by the installer's check")
