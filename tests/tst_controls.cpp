@@ -1,11 +1,10 @@
 #include "fakeboard.h"
 #include "mainwindow.h"
+#include "operatorclick.h"
 
 #include <QCheckBox>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QStyle>
-#include <QStyleOptionButton>
 #include <QTest>
 #include <QTimer>
 
@@ -27,8 +26,6 @@ private slots:
     void modemReset_data();
     void modemReset();
     void powerStateErrorResetOnRelease();
-    void everyCallCarriesTheHandle_data();
-    void everyCallCarriesTheHandle();
 
 private:
     void openWindow(bctrl_handle handle);
@@ -68,20 +65,9 @@ void TestControls::cleanup()
     window.reset();
 }
 
-// Clicks where the operator would: a check box on its indicator and label, a
-// button in its middle.
 void TestControls::click(const QString &objectName)
 {
-    auto *button = widget<QAbstractButton>(objectName);
-    QPoint position = button->rect().center();
-    if (auto *box = qobject_cast<QCheckBox *>(button)) {
-        QStyleOptionButton option;
-        option.initFrom(box);
-        option.text = box->text();
-        option.iconSize = box->iconSize();
-        position = box->style()->subElementRect(QStyle::SE_CheckBoxClickRect, &option, box).center();
-    }
-    QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier, position);
+    operatorClick(widget<QAbstractButton>(objectName));
 }
 
 void TestControls::enableButtonFlipsSupply_data()
@@ -189,29 +175,6 @@ void TestControls::powerStateErrorResetOnRelease()
     QVERIFY(FakeBoard::trace().isEmpty());
     QTest::mouseRelease(button, Qt::LeftButton);
     QCOMPARE(FakeBoard::trace(), QStringList {"bctrl_reset_canbus_powerstate_error()"});
-}
-
-void TestControls::everyCallCarriesTheHandle_data()
-{
-    QTest::addColumn<quint32>("handle");
-    QTest::newRow("ordinary") << 0x0badcafeu;
-    QTest::newRow("zero") << 0u;
-    QTest::newRow("all bits set") << 0xffffffffu;
-}
-
-void TestControls::everyCallCarriesTheHandle()
-{
-    QFETCH(quint32, handle);
-    openWindow(handle);
-    for (const char *name : {"pushButtonGPS", "checkBoxGPS_PWR", "pushButtonRadio", "checkBoxRadio_PWR",
-             "pushButtonCUA", "checkBoxCUA", "pushButtonModem", "pushButton", "checkBoxModem",
-             "pushButtonModem", "pushButtonPower"})
-        click(QLatin1String(name));
-
-    const QList<FakeBoard::Call> &calls = FakeBoard::calls();
-    QCOMPARE(calls.size(), 15);
-    for (const FakeBoard::Call &call : calls)
-        QCOMPARE(call.handle, handle);
 }
 
 QTEST_MAIN(TestControls)

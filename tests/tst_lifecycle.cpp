@@ -1,5 +1,7 @@
 #include "fakeboard.h"
+#include "formgolden.h"
 #include "mainwindow.h"
+#include "operatorclick.h"
 
 #include <QApplication>
 #include <QMetaMethod>
@@ -61,8 +63,20 @@ void TestLifecycle::constructionOpensTheBoardOnly()
 
         for (int tick = 0; tick < 11; ++tick)
             window.timerCallback();
+
+        // And every control, clicked as the operator clicks it.
+        window.findChild<QTimer *>(QString(), Qt::FindDirectChildrenOnly)->stop();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const qsizetype beforeControls = FakeBoard::calls().size();
+        for (const char *name : {"pushButtonGPS", "checkBoxGPS_PWR", "pushButtonRadio", "checkBoxRadio_PWR",
+                 "pushButtonCUA", "checkBoxCUA", "pushButtonModem", "pushButton", "checkBoxModem",
+                 "pushButtonModem", "pushButtonPower"})
+            operatorClick(window.findChild<QAbstractButton *>(QLatin1String(name)));
+        QCOMPARE(FakeBoard::calls().size() - beforeControls, 15);
     }
-    // Whatever bctrl_init returned is what every later call gets.
+    // Whatever bctrl_init returned is what every later call gets: the poll's,
+    // the controls' and bctrl_deinit. The one place that says so for all.
     const QList<FakeBoard::Call> &calls = FakeBoard::calls();
     QCOMPARE(calls.constLast().function, Function::bctrl_deinit);
     for (const FakeBoard::Call &call : calls.mid(1))
@@ -125,21 +139,12 @@ void TestLifecycle::slotTable_data()
     QTest::addColumn<int>("access");
     QTest::addColumn<QByteArray>("parameterName");
 
-    const int pub = QMetaMethod::Public;
-    const int priv = QMetaMethod::Private;
-    const QByteArray checked("checked");
-    QTest::newRow("0") << 0 << QByteArray("timerCallback()") << pub << QByteArray();
-    QTest::newRow("1") << 1 << QByteArray("on_checkBoxGPS_PWR_toggled(bool)") << priv << checked;
-    QTest::newRow("2") << 2 << QByteArray("on_pushButtonGPS_clicked()") << priv << QByteArray();
-    QTest::newRow("3") << 3 << QByteArray("on_checkBoxRadio_PWR_toggled(bool)") << priv << checked;
-    QTest::newRow("4") << 4 << QByteArray("on_pushButtonRadio_clicked()") << priv << QByteArray();
-    QTest::newRow("5") << 5 << QByteArray("on_checkBoxCUA_toggled(bool)") << priv << checked;
-    QTest::newRow("6") << 6 << QByteArray("on_pushButtonCUA_clicked()") << priv << QByteArray();
-    QTest::newRow("7") << 7 << QByteArray("on_pushButton_clicked()") << priv << QByteArray();
-    QTest::newRow("8") << 8 << QByteArray("on_pushButtonPower_released()") << priv << QByteArray();
-    QTest::newRow("9") << 9 << QByteArray("on_checkBoxModem_toggled(bool)") << priv << checked;
-    QTest::newRow("10") << 10 << QByteArray("on_pushButtonModem_clicked()") << priv << QByteArray();
-    QTest::newRow("11") << 11 << QByteArray("on_pushButtonPower_clicked()") << priv << QByteArray();
+    for (int i = 0; i < FormGolden::SlotCount; ++i) {
+        const FormGolden::Slot &slot = FormGolden::windowSlots[i];
+        QTest::addRow("%d", i) << i << QByteArray(slot.signature)
+                               << int(slot.isPublic ? QMetaMethod::Public : QMetaMethod::Private)
+                               << QByteArray(slot.parameter);
+    }
 }
 
 void TestLifecycle::slotTable()
@@ -164,7 +169,7 @@ void TestLifecycle::metaObjectShape()
     const QMetaObject &meta = MainWindow::staticMetaObject;
     QCOMPARE(meta.className(), "MainWindow");
     QCOMPARE(meta.superClass(), &QMainWindow::staticMetaObject);
-    QCOMPARE(meta.methodCount() - meta.methodOffset(), 12);
+    QCOMPARE(meta.methodCount() - meta.methodOffset(), FormGolden::SlotCount);
     QCOMPARE(meta.propertyCount() - meta.propertyOffset(), 0);
     QCOMPARE(meta.enumeratorCount() - meta.enumeratorOffset(), 0);
     QCOMPARE(meta.classInfoCount() - meta.classInfoOffset(), 0);

@@ -1,10 +1,12 @@
 #include "boardcontrol_api.h"
 #include "boardcontrol_functions.h"
+#include "readingformat.h"
 #include "standin_results.h"
 
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
@@ -22,9 +24,9 @@
 
 namespace {
 
-constexpr double VinScale = 66.7 / 1024.0;
-constexpr double VcanScale = 37.99 / 1024.0;
-constexpr double CurrentScale = 0.0188;
+using ReadingFormat::CurrentScale;
+using ReadingFormat::VcanScale;
+using ReadingFormat::VinScale;
 
 // Every call but bctrl_init, callable with any handle, output pointer and argument.
 struct Entry
@@ -68,25 +70,37 @@ bctrl_input_voltage input(bctrl_handle handle)
     return v;
 }
 
-// One poll cycle's worth of readings, flattened.
-QList<quint32> readAll(bctrl_handle handle)
+// One poll cycle's worth of readings, and whether every call of it succeeded.
+struct Readings
 {
-    bctrl_version_info version = {};
-    bctrl_get_version_info(handle, &version);
-    const bctrl_input_voltage v = input(handle);
+    bctrl_version_info version {};
+    bctrl_input_voltage input {};
     uint32_t canbus = 0, pgood = 0;
     uint16_t lcd = 0, pcie = 0, display = 0, cpu = 0;
     uint8_t gps = 0, ttrip = 0;
-    bctrl_get_canbus_powerstate(handle, &canbus);
-    bctrl_get_pgood_states(handle, &pgood);
-    bctrl_get_lcd_voltage(handle, 0, &lcd);
-    bctrl_get_pcie_voltage(handle, 0, &pcie);
-    bctrl_get_display_current(handle, 0, &display);
-    bctrl_get_cpu_current(handle, 0, &cpu);
-    bctrl_get_gps_fault_state(handle, &gps);
-    bctrl_get_thermal_trip_state(handle, &ttrip);
-    return {version.device_type, version.protocol_version, version.firmware_version, version.hardware_version,
-        v.vin_raw, v.iin_raw, v.vcan_raw, v.ican_raw, canbus, pgood, lcd, pcie, display, cpu, gps, ttrip};
+    bool allOk = false;
+
+    bool operator==(const Readings &o) const
+    {
+        return std::memcmp(&version, &o.version, sizeof version) == 0
+            && std::memcmp(&input, &o.input, sizeof input) == 0 && canbus == o.canbus && pgood == o.pgood
+            && lcd == o.lcd && pcie == o.pcie && display == o.display && cpu == o.cpu && gps == o.gps
+            && ttrip == o.ttrip && allOk == o.allOk;
+    }
+};
+
+Readings readAll(bctrl_handle handle)
+{
+    Readings r;
+    const bctrl_result results[]
+        = {bctrl_get_version_info(handle, &r.version), bctrl_get_input_voltage(handle, 0, &r.input),
+            bctrl_get_canbus_powerstate(handle, &r.canbus), bctrl_get_pgood_states(handle, &r.pgood),
+            bctrl_get_lcd_voltage(handle, 0, &r.lcd), bctrl_get_pcie_voltage(handle, 0, &r.pcie),
+            bctrl_get_display_current(handle, 0, &r.display), bctrl_get_cpu_current(handle, 0, &r.cpu),
+            bctrl_get_gps_fault_state(handle, &r.gps), bctrl_get_thermal_trip_state(handle, &r.ttrip)};
+    r.allOk
+        = std::all_of(std::begin(results), std::end(results), [](bctrl_result e) { return e == STANDIN_OK; });
+    return r;
 }
 
 // What the library writes to standard error (file descriptor 2) while `run` runs.
@@ -154,21 +168,22 @@ void TestStandin::readingsStayInsideTheirLimits()
     // The limit columns the monitor shows next to each reading.
     QSet<quint16> vinSeen;
     for (int cycle = 0; cycle < 3600; ++cycle) { // an hour of polling
-        const QList<quint32> r = readAll(handle);
-        const double vin = r[4] * VinScale, iin = r[5] * CurrentScale;
-        const double vcan = r[6] * VcanScale, ican = r[7] * CurrentScale;
+        const Readings r = readAll(handle);
+        QVERIFY(r.allOk);
+        const double vin = r.input.vin_raw * VinScale, iin = r.input.iin_raw * CurrentScale;
+        const double vcan = r.input.vcan_raw * VcanScale, ican = r.input.ican_raw * CurrentScale;
         QVERIFY2(vin >= 9 && vin <= 36, qPrintable(QString::number(vin)));
         QVERIFY2(vcan >= 22 && vcan <= 24, qPrintable(QString::number(vcan)));
         QVERIFY2(iin > 0.4 && iin <= 1.2, qPrintable(QString::number(iin)));
         QVERIFY2(ican > 0 && ican <= 0.2, qPrintable(QString::number(ican)));
-        QVERIFY(r[10] >= 530 && r[10] <= 560);
-        QVERIFY(r[11] >= 570 && r[11] <= 600);
-        QVERIFY(r[12] > 0 && r[12] <= 140);
-        QVERIFY(r[13] > 0);
-        QCOMPARE(r[9], 1u);  // power good
-        QCOMPARE(r[14], 0u); // no GPS fault
-        QCOMPARE(r[15], 0u); // no thermal trip
-        vinSeen.insert(quint16(r[4]));
+        QVERIFY(r.lcd >= 530 && r.lcd <= 560);
+        QVERIFY(r.pcie >= 570 && r.pcie <= 600);
+        QVERIFY(r.display > 0 && r.display <= 140);
+        QVERIFY(r.cpu > 0);
+        QCOMPARE(r.pgood, 1u); // power good
+        QCOMPARE(r.gps, 0u);   // no GPS fault
+        QCOMPARE(r.ttrip, 0u); // no thermal trip
+        vinSeen.insert(r.input.vin_raw);
     }
     // It lives, but does not flicker wildly: within a few counts of 24 V.
     QVERIFY(vinSeen.size() > 1);
@@ -251,17 +266,17 @@ void TestStandin::powerStateErrorLatchedUntilCleared()
 void TestStandin::sameCallsGiveSameReadings()
 {
     auto session = [this] {
-        QList<quint32> readings;
+        QList<Readings> readings;
         for (int cycle = 0; cycle < 100; ++cycle) {
             if (cycle == 30)
                 bctrl_enable_pwr_radio(handle, 0);
             if (cycle == 60)
                 bctrl_reset_modem(handle);
-            readings += readAll(handle);
+            readings.append(readAll(handle));
         }
         return readings;
     };
-    const QList<quint32> first = session();
+    const QList<Readings> first = session();
     bctrl_deinit(handle);
     handle = bctrl_init();
     QCOMPARE(session(), first);
@@ -280,7 +295,7 @@ void TestStandin::openCloseRepeats()
         QVERIFY(handle != 0);
         QVERIFY(!handles.contains(handle));
         handles.append(handle);
-        QCOMPARE(readAll(handle).size(), 16);
+        QVERIFY(readAll(handle).allOk);
     }
     // A handle of an earlier session is refused.
     uint32_t word = 0xdeadbeef;

@@ -41,11 +41,11 @@ public:
         statistics.add(id, us, hasHandle && result != 0);
         if (!file.isWriting())
             return;
-        const TraceLine::Call call {id, std::chrono::duration<double>(begin - start).count(), hasHandle, handle,
-            hasArgument, argument, result, us};
-        file.write(TraceLine::line(call,
-            out ? TraceLine::wrote(out) : (std::is_void_v<Output> ? "-" : "(null)"),
-            out ? TraceLine::shown(out) : "-"));
+        const TraceLine::Call call {id, std::chrono::duration<double>(begin - start).count(), hasHandle,
+            handle, hasArgument, argument, result, us};
+        file.write(
+            TraceLine::line(call, out ? TraceLine::wrote(out) : (std::is_void_v<Output> ? "-" : "(null)"),
+                out ? TraceLine::shown(out) : "-"));
     }
 
     // At bctrl_deinit: the summary of the calls since the board was opened.

@@ -29,7 +29,8 @@ RecordFile::RecordFile()
     const std::string path = pathFromEnvironment();
     file = std::fopen(path.c_str(), "ab");
     if (!file) {
-        say("cannot write the record " + path + ": " + std::strerror(errno) + "; the calls go on, unrecorded");
+        say("cannot write the record " + path + ": " + std::strerror(errno)
+            + "; the calls go on, unrecorded");
         return;
     }
     say("recording the board's calls to " + path);
@@ -79,7 +80,8 @@ void RecordFile::write(const std::string &text)
     if (!file)
         return;
     if (written + text.size() + ClosingLineRoom > limit) {
-        const std::string closing = "# record stopped: it reached its limit of " + std::to_string(limit / BytesPerMiB)
+        const std::string closing = "# record stopped: it reached its limit of "
+            + std::to_string(limit / BytesPerMiB)
             + " MiB (BCTRL_TRACE_MAX_MB); the calls go on, unrecorded\n";
         std::fputs(closing.c_str(), file);
         std::fflush(file);

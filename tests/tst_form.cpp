@@ -1,9 +1,13 @@
 #include "fakeboard.h"
+#include "formgolden.h"
 #include "mainwindow.h"
 #include "uimainwindow.h"
+#include "windowtexts.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QGridLayout>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLCDNumber>
@@ -13,12 +17,61 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QToolBar>
+#include <QTranslator>
 
 #include <memory>
 
-// The widget tree is a contract: the poll writes into existing table items,
-// the controls are wired by object name, and the texts land on both.
-class TestLayout : public QObject
+// The form, its widget tree and texts, as the window builds it
+// (formgolden.h holds the facts that the code relies on).
+namespace {
+
+using Rows = QList<QStringList>;
+
+// Answers every lookup with the text in brackets and remembers the contexts asked.
+class RecordingTranslator : public QTranslator
+{
+public:
+    QString translate(
+        const char *context, const char *sourceText, const char *disambiguation, int n) const override
+    {
+        Q_UNUSED(disambiguation)
+        Q_UNUSED(n)
+        contexts.insert(QString::fromUtf8(context));
+        return QLatin1Char('[') + QString::fromUtf8(sourceText) + QLatin1Char(']');
+    }
+    bool isEmpty() const override { return false; }
+
+    mutable QSet<QString> contexts;
+};
+
+QStringList columnHeaders(const QTableWidget *table)
+{
+    QStringList texts;
+    for (int column = 0; column < table->columnCount(); ++column)
+        texts.append(table->horizontalHeaderItem(column)->text());
+    return texts;
+}
+
+// Row header then cell texts, one list per row; a missing cell reads "<none>".
+Rows rowTexts(const QTableWidget *table)
+{
+    Rows rows;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        QStringList texts = {table->verticalHeaderItem(row)->text()};
+        for (int column = 0; column < table->columnCount(); ++column) {
+            const QTableWidgetItem *item = table->item(row, column);
+            texts.append(item ? item->text() : QStringLiteral("<none>"));
+        }
+        rows.append(texts);
+    }
+    return rows;
+}
+
+const QString None = QStringLiteral("<none>");
+
+} // namespace
+
+class TestForm : public QObject
 {
     Q_OBJECT
 
@@ -35,12 +88,17 @@ private slots:
     void spacer();
     void minimumSizes_data();
     void minimumSizes();
-    void tableShapes_data();
-    void tableShapes();
+    void tables_data();
+    void tables();
     void checkBoxesStartChecked();
     void windowFrame();
     void windowNameIsKeptWhenSet_data();
     void windowNameIsKeptWhenSet();
+    void windowTitle();
+    void untextedWidgets();
+    void everyTextIsTranslatedInMainWindowContext();
+    void sortingGuard_data();
+    void sortingGuard();
 
 private:
     template<typename T = QObject>
@@ -52,69 +110,33 @@ private:
     std::unique_ptr<MainWindow> window;
 };
 
-void TestLayout::init()
+void TestForm::init()
 {
     FakeBoard::reset();
     window = std::make_unique<MainWindow>();
 }
 
-void TestLayout::cleanup()
+void TestForm::cleanup()
 {
     window.reset();
 }
 
-void TestLayout::objectTree_data()
+void TestForm::objectTree_data()
 {
     QTest::addColumn<QByteArray>("className");
     QTest::addColumn<QString>("parentName");
-
-    const struct
-    {
-        const char *name;
-        const char *className;
-        const char *parent;
-    } rows[] = {
-        {"centralWidget", "QWidget", "MainWindow"},
-        {"gridLayout", "QGridLayout", "centralWidget"},
-        {"tableWidgetVoltage", "QTableWidget", "centralWidget"},
-        {"tableWidgetCurrent", "QTableWidget", "centralWidget"},
-        {"groupBox_2", "QGroupBox", "centralWidget"},
-        {"gridLayout_2", "QGridLayout", "groupBox_2"},
-        {"groupBox_4", "QGroupBox", "groupBox_2"},
-        {"gridLayout_5", "QGridLayout", "groupBox_4"},
-        {"pushButtonPower", "QPushButton", "groupBox_4"},
-        {"horizontalLayout_4", "QHBoxLayout", "gridLayout_2"},
-        {"checkBoxCUA", "QCheckBox", "groupBox_2"},
-        {"pushButtonCUA", "QPushButton", "groupBox_2"},
-        {"groupBox", "QGroupBox", "centralWidget"},
-        {"gridLayout_3", "QGridLayout", "groupBox"},
-        {"pushButtonModem", "QPushButton", "groupBox"},
-        {"horizontalLayout", "QHBoxLayout", "gridLayout_3"},
-        {"checkBoxModem", "QCheckBox", "groupBox"},
-        {"pushButton", "QPushButton", "groupBox"},
-        {"labelVersionInfo", "QLabel", "centralWidget"},
-        {"lcdNumber", "QLCDNumber", "centralWidget"},
-        {"groupBox_3", "QGroupBox", "centralWidget"},
-        {"gridLayout_4", "QGridLayout", "groupBox_3"},
-        {"horizontalLayout_2", "QHBoxLayout", "gridLayout_4"},
-        {"checkBoxRadio_PWR", "QCheckBox", "groupBox_3"},
-        {"pushButtonRadio", "QPushButton", "groupBox_3"},
-        {"horizontalLayout_3", "QHBoxLayout", "gridLayout_4"},
-        {"checkBoxGPS_PWR", "QCheckBox", "groupBox_3"},
-        {"pushButtonGPS", "QPushButton", "groupBox_3"},
-        {"tableWidgetMisc", "QTableWidget", "centralWidget"},
-        {"menuBar", "QMenuBar", "MainWindow"},
-        {"mainToolBar", "QToolBar", "MainWindow"},
-        {"statusBar", "QStatusBar", "MainWindow"},
-    };
-    for (const auto &row : rows)
-        QTest::newRow(row.name) << QByteArray(row.className) << QString::fromLatin1(row.parent);
+    QTest::addColumn<QString>("text");
+    for (const FormGolden::Object &object : FormGolden::objects) {
+        QTest::newRow(object.name) << QByteArray(object.className) << QString::fromLatin1(object.parent)
+                                   << QString::fromLatin1(object.text);
+    }
 }
 
-void TestLayout::objectTree()
+void TestForm::objectTree()
 {
     QFETCH(QByteArray, className);
     QFETCH(QString, parentName);
+    QFETCH(QString, text);
     const QString name = QString::fromLatin1(QTest::currentDataTag());
 
     const QList<QObject *> found = window->findChildren<QObject *>(name);
@@ -123,6 +145,15 @@ void TestLayout::objectTree()
     QCOMPARE(QByteArray(object->metaObject()->className()), className);
     QVERIFY(object->parent());
     QCOMPARE(object->parent()->objectName(), parentName);
+
+    QString shown;
+    if (auto *box = qobject_cast<QGroupBox *>(object))
+        shown = box->title();
+    else if (auto *button = qobject_cast<QAbstractButton *>(object))
+        shown = button->text();
+    else if (auto *label = qobject_cast<QLabel *>(object))
+        shown = label->text();
+    QCOMPARE(shown, text);
 }
 
 namespace {
@@ -141,7 +172,7 @@ int indexOfNamed(const QLayout *layout, const QString &name)
 
 } // namespace
 
-void TestLayout::gridPlacements_data()
+void TestForm::gridPlacements_data()
 {
     QTest::addColumn<QString>("grid");
     QTest::addColumn<QString>("child");
@@ -177,7 +208,7 @@ void TestLayout::gridPlacements_data()
     }
 }
 
-void TestLayout::gridPlacements()
+void TestForm::gridPlacements()
 {
     QFETCH(QString, grid);
     QFETCH(QString, child);
@@ -198,7 +229,7 @@ void TestLayout::gridPlacements()
     QCOMPARE(int(layout->itemAt(index)->alignment()), 0);
 }
 
-void TestLayout::rowLayouts_data()
+void TestForm::rowLayouts_data()
 {
     QTest::addColumn<QString>("first");
     QTest::addColumn<QString>("second");
@@ -212,7 +243,7 @@ void TestLayout::rowLayouts_data()
                                         << "pushButtonGPS";
 }
 
-void TestLayout::rowLayouts()
+void TestForm::rowLayouts()
 {
     QFETCH(QString, first);
     QFETCH(QString, second);
@@ -229,7 +260,7 @@ void TestLayout::rowLayouts()
     }
 }
 
-void TestLayout::spacer()
+void TestForm::spacer()
 {
     auto *grid = named<QGridLayout>("gridLayout_3");
     QLayoutItem *item = grid->itemAtPosition(0, 0);
@@ -243,7 +274,7 @@ void TestLayout::spacer()
     QVERIFY(!grid->itemAtPosition(3, 0));
 }
 
-void TestLayout::minimumSizes_data()
+void TestForm::minimumSizes_data()
 {
     QTest::addColumn<QSize>("minimum");
     QTest::newRow("pushButtonPower") << QSize(70, 70);
@@ -258,7 +289,7 @@ void TestLayout::minimumSizes_data()
     QTest::newRow("checkBoxGPS_PWR") << QSize(0, 0);
 }
 
-void TestLayout::minimumSizes()
+void TestForm::minimumSizes()
 {
     QFETCH(QSize, minimum);
     auto *widget = window->findChild<QWidget *>(QString::fromLatin1(QTest::currentDataTag()));
@@ -270,48 +301,65 @@ void TestLayout::minimumSizes()
     }
 }
 
-void TestLayout::tableShapes_data()
+void TestForm::tables_data()
 {
-    QTest::addColumn<int>("columns");
-    QTest::addColumn<int>("rows");
     QTest::addColumn<int>("columnWidth");
-    QTest::newRow("tableWidgetVoltage") << 3 << 5 << 40;
-    QTest::newRow("tableWidgetCurrent") << 3 << 5 << 40;
-    QTest::newRow("tableWidgetMisc") << 2 << 6 << 50;
+    QTest::addColumn<QStringList>("headers");
+    QTest::addColumn<Rows>("rows");
+
+    QTest::newRow("tableWidgetVoltage")
+        << 40 << QStringList {"Value", "min", "max"}
+        << Rows {{"Vin", "0", "9", "36"}, {"VCAN", "0", "22", "24"}, {"Vlcd", "0", "530", "560"},
+               {"Vpcie", "0", "570", "600"}, {"", None, None, None}};
+    QTest::newRow("tableWidgetCurrent")
+        << 40 << QStringList {"Value", "min", "max"}
+        << Rows {{"Iin", "0", "undef", "1.2"}, {"ICAN", "0", "undef", "0.2"},
+               {"Idisplay", "0", "undef", "140"}, {"Icpu", "0", "undef", "undef"}, {"", None, None, None}};
+    QTest::newRow("tableWidgetMisc") << 50 << QStringList {"Value", "Accept"}
+                                     << Rows {{"PGOOD", "0", "1"}, {"CPOWERR", "0", "0"}, {"TTRIP", "0", "0"},
+                                            {"PORT RD", "0", "undef"}, {"GPS FAULT", "0", "0"},
+                                            {"", None, None}};
 }
 
-void TestLayout::tableShapes()
+void TestForm::tables()
 {
-    QFETCH(int, columns);
-    QFETCH(int, rows);
     QFETCH(int, columnWidth);
-    auto *table = window->findChild<QTableWidget *>(QString::fromLatin1(QTest::currentDataTag()));
+    QFETCH(QStringList, headers);
+    QFETCH(Rows, rows);
+    const QTableWidget *table = WindowTexts::table(*window, QString::fromLatin1(QTest::currentDataTag()));
     QVERIFY(table);
-    QCOMPARE(table->columnCount(), columns);
-    QCOMPARE(table->rowCount(), rows);
+    const int columnCount = int(headers.size());
+    const int rowCount = int(rows.size());
+    QCOMPARE(table->columnCount(), columnCount);
+    QCOMPARE(table->rowCount(), rowCount);
     QCOMPARE(table->horizontalHeader()->defaultSectionSize(), columnWidth);
     QVERIFY(!table->isSortingEnabled());
 
-    for (int column = 0; column < columns; ++column) {
+    for (int column = 0; column < columnCount; ++column) {
         QVERIFY(table->horizontalHeaderItem(column));
         QCOMPARE(table->horizontalHeaderItem(column)->type(), int(QTableWidgetItem::Type));
     }
-    QVERIFY(!table->horizontalHeaderItem(columns));
-    for (int row = 0; row < rows; ++row) {
+    QVERIFY(!table->horizontalHeaderItem(columnCount));
+    for (int row = 0; row < rowCount; ++row) {
         QVERIFY(table->verticalHeaderItem(row));
         // The last row keeps only its header item; no cell items.
-        const bool hasCells = row < rows - 1;
-        for (int column = 0; column < columns; ++column) {
+        const bool hasCells = row < rowCount - 1;
+        for (int column = 0; column < columnCount; ++column) {
             QTableWidgetItem *item = table->item(row, column);
             QCOMPARE(item != nullptr, hasCells);
             if (item)
                 QCOMPARE(item->type(), int(QTableWidgetItem::Type));
         }
     }
-    QVERIFY(!table->verticalHeaderItem(rows));
+    QVERIFY(!table->verticalHeaderItem(rowCount));
+
+    QCOMPARE(columnHeaders(table), headers);
+    QCOMPARE(rowTexts(table), rows);
+    // Without a header item Qt would show the row number (rowCount) here.
+    QCOMPARE(table->model()->headerData(rowCount - 1, Qt::Vertical).toString(), QString());
 }
 
-void TestLayout::checkBoxesStartChecked()
+void TestForm::checkBoxesStartChecked()
 {
     for (const char *name : {"checkBoxCUA", "checkBoxModem", "checkBoxRadio_PWR", "checkBoxGPS_PWR"}) {
         auto *box = named<QCheckBox>(name);
@@ -322,7 +370,7 @@ void TestLayout::checkBoxesStartChecked()
     QCOMPARE(FakeBoard::trace(), QStringList {QStringLiteral("bctrl_init()")});
 }
 
-void TestLayout::windowFrame()
+void TestForm::windowFrame()
 {
     QCOMPARE(window->objectName(), QStringLiteral("MainWindow"));
     QCOMPARE(window->size(), QSize(600, 800));
@@ -345,7 +393,7 @@ void TestLayout::windowFrame()
     QCOMPARE(named<QCheckBox>("checkBoxModem")->iconSize(), QSize(40, 40));
 }
 
-void TestLayout::windowNameIsKeptWhenSet_data()
+void TestForm::windowNameIsKeptWhenSet_data()
 {
     QTest::addColumn<QString>("given");
     QTest::addColumn<QString>("expected");
@@ -353,7 +401,7 @@ void TestLayout::windowNameIsKeptWhenSet_data()
     QTest::newRow("named") << QStringLiteral("monitor") << QStringLiteral("monitor");
 }
 
-void TestLayout::windowNameIsKeptWhenSet()
+void TestForm::windowNameIsKeptWhenSet()
 {
     QFETCH(QString, given);
     QFETCH(QString, expected);
@@ -365,5 +413,73 @@ void TestLayout::windowNameIsKeptWhenSet()
     QCOMPARE(form.tableWidgetMisc->parentWidget(), form.centralWidget);
 }
 
-QTEST_MAIN(TestLayout)
-#include "tst_layout.moc"
+void TestForm::windowTitle()
+{
+    QCOMPARE(window->windowTitle(), QStringLiteral("Ardelin Orvane9 power monitor"));
+}
+
+void TestForm::untextedWidgets()
+{
+    QCOMPARE(window->findChild<QLCDNumber *>(QStringLiteral("lcdNumber"))->intValue(), 0);
+    QVERIFY(window->statusBar()->currentMessage().isEmpty());
+    QVERIFY(window->centralWidget()->windowTitle().isEmpty());
+}
+
+void TestForm::everyTextIsTranslatedInMainWindowContext()
+{
+    RecordingTranslator translator;
+    QVERIFY(QCoreApplication::installTranslator(&translator));
+    translator.contexts.clear(); // Qt itself asks for the layout direction on install
+    QMainWindow host;
+    UiMainWindow form;
+    form.setupUi(&host);
+    QCoreApplication::removeTranslator(&translator);
+
+    QCOMPARE(translator.contexts, QSet<QString> {QStringLiteral("MainWindow")});
+    QCOMPARE(host.windowTitle(), QStringLiteral("[Ardelin Orvane9 power monitor]"));
+    QCOMPARE(form.pushButtonPower->text(), QStringLiteral("[Reset ]"));
+    QCOMPARE(form.tableWidgetMisc->verticalHeaderItem(3)->text(), QStringLiteral("[PORT RD]"));
+    QCOMPARE(form.tableWidgetCurrent->item(1, 2)->text(), QStringLiteral("[0.2]"));
+    QCOMPARE(form.tableWidgetVoltage->horizontalHeaderItem(0)->text(), QStringLiteral("[Value]"));
+}
+
+void TestForm::sortingGuard_data()
+{
+    QTest::addColumn<bool>("sorting");
+    QTest::newRow("sorting on") << true;
+    QTest::newRow("sorting off") << false;
+}
+
+void TestForm::sortingGuard()
+{
+    QFETCH(bool, sorting);
+    QMainWindow host;
+    UiMainWindow form;
+    form.setupUi(&host);
+
+    QList<QTableWidget *> tables = {form.tableWidgetVoltage, form.tableWidgetCurrent, form.tableWidgetMisc};
+    QList<Rows> expected;
+    for (QTableWidget *table : tables) {
+        expected.append(rowTexts(table));
+        // Blank every cell, so that each write during retranslateUi would move its
+        // row if sorting were left on.
+        for (int row = 0; row < table->rowCount(); ++row) {
+            for (int column = 0; column < table->columnCount(); ++column) {
+                if (QTableWidgetItem *item = table->item(row, column))
+                    item->setText(QString());
+            }
+        }
+        table->sortByColumn(0, Qt::AscendingOrder);
+        table->setSortingEnabled(sorting);
+    }
+
+    form.retranslateUi(&host);
+
+    for (int i = 0; i < tables.size(); ++i) {
+        QCOMPARE(tables.at(i)->isSortingEnabled(), sorting);
+        QCOMPARE(rowTexts(tables.at(i)), expected.at(i));
+    }
+}
+
+QTEST_MAIN(TestForm)
+#include "tst_form.moc"
