@@ -16,7 +16,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 configure_flags = $(if $(BUILD_TYPE),-DCMAKE_BUILD_TYPE=$(BUILD_TYPE)) $(CMAKE_FLAGS)
 
 .PHONY: all deps configure build run test bench sanitize memcheck check-static fuzz screenshot \
-        windows test-windows screenshot-windows clean
+        windows test-windows screenshot-windows release test-release clean
 
 all: build
 
@@ -115,6 +115,21 @@ screenshot-windows: windows
 	ctest --preset windows-$(WINDOWS_ARCH) -R deploy_windows_installer
 	mkdir -p docs && cp $(WINDOWS_DIR)/tests/deploy/powermonitor-windows.png $(WINDOWS_SCREENSHOT)
 	cp $(WINDOWS_DIR)/tests/deploy/powermonitor-windows-150.png $(WINDOWS_SCREENSHOT:.png=-150.png)
+
+# The release of the checked-out commit in build/release, the same bytes from any
+# clean clone: both .deb files, both Windows installers and ZIPs, the source
+# archive and SHA256SUMS. SIGN_PKCS12=<certificate and key> with
+# SIGN_PASSWORD_FILE=<file holding its password> (and SIGN_TIMESTAMP_URL=<time
+# stamp server>) also makes the Windows files signed, in build/release/signed.
+release:
+	@scripts/install-deps.sh 6 windows-x64 windows-x86 release
+	scripts/release.sh
+
+# The release made twice, from two clones of the commit in folders of other
+# lengths, compared; then signed with a certificate made for the test and checked.
+test-release:
+	@scripts/install-deps.sh 6 windows-x64 windows-x86 release
+	tests/release/release_test.sh build/release-test
 
 clean:
 	rm -rf build

@@ -160,4 +160,23 @@ set(CPACK_POWERMONITOR_NSIS_COMPONENTS ${CPACK_COMPONENTS_ALL})
 if(TARGET powermonitor_stdcall)
     list(APPEND CPACK_POWERMONITOR_NSIS_COMPONENTS stdcall_program)
 endif()
-set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_SOURCE_DIR}/windows/cpack-generator.cmake)
+
+# What cpack does to the staged files (windows/staged.cmake): our programs and
+# DLLs, signed in a signed release, as they lie in the folder; a maker's DLL
+# is not ours to sign.
+set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_SOURCE_DIR}/windows/staged.cmake)
+set(CPACK_POWERMONITOR_SIGN_PE ${CMAKE_CURRENT_SOURCE_DIR}/windows/sign-pe.sh)
+set(CPACK_POWERMONITOR_LABEL "${app_label}")
+set(CPACK_POWERMONITOR_SIGNED_FILES powermonitor.exe board-check.exe board-trace/Orvane_boardcontrol_api.dll)
+if(board_library STREQUAL boardcontrol_standin)
+    list(APPEND CPACK_POWERMONITOR_SIGNED_FILES Orvane_boardcontrol_api.dll)
+endif()
+if(POWERMONITOR_REPRODUCIBLE)
+    find_program(STRIP_NONDETERMINISM strip-nondeterminism)
+    if(NOT STRIP_NONDETERMINISM)
+        message(FATAL_ERROR "A release build puts the files of its ZIP in order with strip-nondeterminism: "
+            "install strip-nondeterminism. ${POWERMONITOR_INSTALL_HINT}")
+    endif()
+    set(CPACK_POWERMONITOR_STRIP_NONDETERMINISM ${STRIP_NONDETERMINISM})
+    set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_SOURCE_DIR}/windows/normalize-zip.cmake)
+endif()

@@ -5,7 +5,7 @@
 #   extra    optional package groups: "checks" (sanitizer runtime, clang-tidy,
 #            valgrind), "windows-x64" and "windows-x86" (MinGW-w64, Wine, NSIS:
 #            the Windows builds; windows-x86 also adds dpkg's i386 architecture
-#            for 32-bit Wine)
+#            for 32-bit Wine), "release" (making, signing and checking a release)
 set -euo pipefail
 
 qt=${1:-6}
@@ -37,7 +37,11 @@ for group in "$@"; do
             packages+=(gcc-mingw-w64-i686-posix binutils-mingw-w64-i686)
             [ "$group" = windows-x86 ] &&
                 packages+=(g++-mingw-w64-i686-posix wine32:i386) ;;
-        *) echo "install-deps.sh: unknown package group '$group' (checks, windows-x64, windows-x86)" >&2; exit 2 ;;
+        # The release: its source archive, the ZIPs put in order, signing and
+        # its checks (7-Zip unpacks an installer; diffoscope shows where two
+        # builds differ).
+        release) packages+=(git strip-nondeterminism osslsigncode openssl 7zip diffoscope-minimal python3) ;;
+        *) echo "install-deps.sh: unknown package group '$group' (checks, windows-x64, windows-x86, release)" >&2; exit 2 ;;
     esac
 done
 

@@ -4,6 +4,9 @@ Unicode true
 ManifestDPIAware true
 RequestExecutionLevel admin
 SetCompressor ${COMPRESSOR}
+; No file times in the installer, so that every build of a commit makes the
+; same bytes; the installed files carry the time they are written.
+SetDateSave off
 
 !include MUI2.nsh
 !include LogicLib.nsh

@@ -1,6 +1,0 @@
-# Read by cpack for each generator: the components that package carries.
-if(CPACK_GENERATOR STREQUAL "NSIS")
-    set(CPACK_COMPONENTS_ALL ${CPACK_POWERMONITOR_NSIS_COMPONENTS})
-elseif(CPACK_GENERATOR STREQUAL "ZIP")
-    set(CPACK_COMPONENTS_ALL ${CPACK_POWERMONITOR_ZIP_COMPONENTS})
-endif()

@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Signs a Windows program, DLL or installer in place with Authenticode, as a
+# signed release asks (POWERMONITOR_SIGN):
+#   sign    with the certificate and key in SIGN_PKCS12, whose password is in
+#           the file SIGN_PASSWORD_FILE (never on a command line); with a time
+#           stamp from SIGN_TIMESTAMP_URL where one is named
+#   attach  the signature in the folder POWERMONITOR_SIGNATURES that was made for
+#           a file of these very bytes (<key>.p7s, authenticode.py's key), so
+#           that a signed installer can be made again from its signatures
+#           (scripts/verify-release.sh); certificates.pem there holds the
+#           certificates that its signatures chain up to
+# cpack runs it on our programs and DLLs before it packs them, NSIS on the
+# uninstaller it writes and on the installer.
+#   sign-pe.sh FILE DESCRIPTION
+set -euo pipefail
+say() { echo "sign-pe.sh: $*" >&2; }
+[ $# -eq 2 ] || { say "usage: sign-pe.sh FILE DESCRIPTION"; exit 2; }
+file=$1 description=$2
+out=$file.signing
+trap 'rm -f "$out"' EXIT
+
+case "${POWERMONITOR_SIGN:-}" in
+sign)
+    args=(sign -pkcs12 "${SIGN_PKCS12:?}" -readpass "${SIGN_PASSWORD_FILE:?}" -h sha256 -n "$description")
+    [ -z "${SIGN_TIMESTAMP_URL:-}" ] || args+=(-ts "$SIGN_TIMESTAMP_URL")
+    osslsigncode "${args[@]}" -in "$file" -out "$out" >/dev/null || { say "could not sign $file"; exit 1; }
+    ;;
+attach)
+    signatures=${POWERMONITOR_SIGNATURES:?}
+    key=$(/usr/bin/python3 "$(dirname "$0")/authenticode.py" key "$file")
+    signature=$signatures/$key.p7s
+    if [ ! -f "$signature" ]; then
+        say "no signature was made for $(basename "$file") as this build makes it (key $key)"
+        exit 1
+    fi
+    osslsigncode attach-signature -sigin "$signature" -CAfile "$signatures/certificates.pem" \
+        -TSA-CAfile "$signatures/certificates.pem" -in "$file" -out "$out" >/dev/null ||
+        { say "could not attach $signature to $file"; exit 1; }
+    touch "$signature.used"
+    ;;
+*)
+    say "POWERMONITOR_SIGN is sign or attach, not '${POWERMONITOR_SIGN:-}'"
+    exit 2 ;;
+esac
+chmod --reference="$file" "$out"
+mv "$out" "$file"
