@@ -5,6 +5,7 @@
 #  - for the installer, lists every file it may write, in order, for its
 #    uninstaller. CPack's own list follows the file system's order, which
 #    differs from one build folder to the next, and so would the installer.
+cmake_policy(VERSION 3.23)
 set(staged ${CPACK_TEMPORARY_DIRECTORY})
 file(GLOB_RECURSE files LIST_DIRECTORIES false RELATIVE ${staged} ${staged}/*)
 list(SORT files)
