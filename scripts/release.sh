@@ -41,12 +41,14 @@ release=build/release
 rm -rf "$release"
 mkdir -p "$release"
 
-# Builds a release preset from a new cache, and packs it into the folder $2.
+# Builds a release preset from nothing, and packs it into the folder $2: what
+# an earlier release built is left out, even where the commit's time stamps it.
 package() {
     local preset=$1 dest=$2 dir
     dir=$(scripts/preset-dir.py "$preset")
     say "building $preset in $dir"
-    cmake --preset "$preset" --fresh --log-level=WARNING
+    rm -rf "$dir"
+    cmake --preset "$preset" --log-level=WARNING
     cmake --build --preset "$preset" --parallel "$jobs"
     pack "$dir" "$dest"
 }
