@@ -55,7 +55,7 @@ if osslsigncode extract-signature -in "$installer" -out "$work/own.p7s" >/dev/nu
     own="its own signature, taken off"
 else
     cp "$installer" "$work/theirs.exe"
-    own="it carries no signature of its own"
+    own=""
 fi
 
 # 2. The signatures of the files inside, and the certificates they chain up to.
@@ -77,35 +77,50 @@ while IFS= read -r -d '' file; do
 done < <(find "$work/theirs" -type f \( -iname '*.exe' -o -iname '*.dll' \) -print0 | sort -z)
 
 # 3. Your build, made into the installer again with those signatures.
-if ! POWERMONITOR_SIGN=attach POWERMONITOR_SIGNATURES=$signatures \
-        cpack -G NSIS --config "$build/CPackConfig.cmake" -B "$work/ours" >"$work/cpack.log" 2>&1; then
-    grep -h "sign-pe.sh:" "$work/cpack.log" >&2 || cat "$work/cpack.log" >&2
-    for used in "$signatures"/*.p7s; do
-        [ -e "$used.used" ] || [ ! -e "$used" ] || say "$(cat "${used%.p7s}.name") in $name is signed, but is not your build's"
-    done
-    say "$name is NOT your build: your build could not be made into it"
-    exit 1
+# With a signed uninstaller NSIS keeps all of it in the installer: only a signed
+# release is made with the signing steps.
+signing=()
+[ ${#signed_inside[@]} -eq 0 ] || signing=(POWERMONITOR_SIGN=attach "POWERMONITOR_SIGNATURES=$signatures")
+if ! env "${signing[@]}" cpack -G NSIS --config "$build/CPackConfig.cmake" -B "$work/ours" >"$work/cpack.log" 2>&1; then
+    cat "$work/cpack.log" >&2
+    say "cannot make your build in $build into an installer"
+    exit 2
 fi
 ours=$(find "$work/ours" -maxdepth 1 -name '*.exe' -print -quit)
 
 # 4. Byte for byte.
 if said=$("${authenticode[@]}" compare "$work/theirs.exe" "$ours"); then
-    say "$name is your build, with signatures; what differs from your build, as it may:"
-    say "  $own"
+    if [ -z "$own" ] && [ ${#signed_inside[@]} -eq 0 ]; then
+        say "$name is your build, $said: it carries no signature"
+        exit 0
+    fi
+    say "$name is your build with signatures. What differs from your build, as a signature may:"
+    [ -z "$own" ] || say "  $own"
     while IFS= read -r line; do say "  $line"; done <<<"$said"
     say "  ${#signed_inside[@]} files in it are signed, and your build's otherwise: ${signed_inside[*]}"
     exit 0
 fi
 say "$name is NOT your build: $said"
+for signature in "$signatures"/*.p7s; do
+    [ ! -e "$signature" ] || [ -e "$signature.used" ] ||
+        say "$(cat "${signature%.p7s}.name") in it is signed, and was not made of any file of your build"
+done
 # Which of the files it installs differ, to say where to look.
 7zz x -y -aou -o"$work/ours-files" "$ours" >/dev/null 2>&1 || true
 (cd "$work/theirs" && find . -type f | sort) >"$work/theirs.list"
 (cd "$work/ours-files" && find . -type f | sort) >"$work/ours.list"
 diff "$work/theirs.list" "$work/ours.list" | sed -n 's/^< \.\//only in it: /p; s/^> \.\//only in your build: /p' >&2 || true
+# A file's digest, without a signature it may carry.
+digest() { "${authenticode[@]}" key "$1" 2>/dev/null || sha256sum <"$1"; }
+differing=0
 while read -r file; do
     [ -f "$work/ours-files/$file" ] || continue
-    [ "$("${authenticode[@]}" key "$work/theirs/$file" 2>/dev/null || sha256sum <"$work/theirs/$file")" = \
-      "$("${authenticode[@]}" key "$work/ours-files/$file" 2>/dev/null || sha256sum <"$work/ours-files/$file")" ] ||
-        say "differs: ${file#./}"
+    if [ "$(digest "$work/theirs/$file")" != "$(digest "$work/ours-files/$file")" ]; then
+        say "differs from your build's: ${file#./}"
+        differing=$((differing + 1))
+    fi
 done <"$work/theirs.list"
+if [ "$differing" -eq 0 ] && cmp -s "$work/theirs.list" "$work/ours.list"; then
+    say "the files it installs are your build's: the installer's own code differs"
+fi
 exit 1

@@ -84,8 +84,8 @@ def compare(theirs, ours):
     extra, longer = (theirs[length:], "it") if len(theirs) > len(ours) else (ours[length:], "your build")
     if extra:
         if longer == "it" and len(extra) < 8 and not extra.strip(b"\0"):
-            said.append(f"it ends in {len(extra)} zero bytes more: the padding that aligned the "
-                        "signature on 8 bytes")
+            bytes_more = "1 zero byte" if len(extra) == 1 else f"{len(extra)} zero bytes"
+            said.append(f"it ends in {bytes_more} more: the padding that aligned the signature on 8 bytes")
         else:
             said.append(f"{longer} has {len(extra)} bytes more at the end, and not the zero "
                         "padding of a signature")
