@@ -85,7 +85,9 @@ check_signatures() {
     name=$(basename "$file")
     case "$name" in
     *.exe | *.dll)
-        if [[ "$name" =~ ^(powermonitor.*\.exe|board-check\.exe|Orvane_boardcontrol_api\.dll|Uninstall\.exe)$ ]]; then
+        # 7-Zip names a second file of the same name (the 32-bit installer's
+        # programs for __stdcall DLLs) name_1.
+        if [[ "$name" =~ ^(powermonitor|board-check|Orvane_boardcontrol_api|Uninstall)(_[0-9]+)?\.(exe|dll)$ ]]; then
             osslsigncode verify -CAfile "$keys/ca.pem" -in "$file" >/dev/null 2>&1 ||
                 fail "$file does not verify against the test's certificate authority"
             ! osslsigncode verify -in "$file" >/dev/null 2>&1 ||
