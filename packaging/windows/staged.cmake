@@ -15,9 +15,8 @@ set(folders)
 foreach(file IN LISTS files)
     # The installer stages each component in a folder of its own.
     set(path ${file})
-    string(REGEX MATCH "^[^/]+" first "${path}")
-    if(first IN_LIST CPACK_COMPONENTS_ALL)
-        string(REGEX REPLACE "^[^/]+/" "" path "${path}")
+    if(path MATCHES "^([^/]+)/(.+)$" AND CMAKE_MATCH_1 IN_LIST CPACK_COMPONENTS_ALL)
+        set(path ${CMAKE_MATCH_2})
     endif()
     if(DEFINED ENV{POWERMONITOR_SIGN} AND path IN_LIST CPACK_POWERMONITOR_SIGNED_FILES)
         execute_process(COMMAND ${CPACK_POWERMONITOR_SIGN_PE} ${staged}/${file} ${CPACK_POWERMONITOR_LABEL}
