@@ -121,14 +121,15 @@ screenshot-windows: windows
 # archive and SHA256SUMS. SIGN_PKCS12=<certificate and key> with
 # SIGN_PASSWORD_FILE=<file holding its password> (and SIGN_TIMESTAMP_URL=<time
 # stamp server>) also makes the Windows files signed, in build/release/signed.
+RELEASE_DEPS := 6 windows-x64 windows-x86 release
 release:
-	@scripts/install-deps.sh 6 windows-x64 windows-x86 release
+	@scripts/install-deps.sh $(RELEASE_DEPS)
 	scripts/release.sh
 
 # The release made twice, from two clones of the commit in folders of other
 # lengths, compared; then signed with a certificate made for the test and checked.
 test-release:
-	@scripts/install-deps.sh 6 windows-x64 windows-x86 release
+	@scripts/install-deps.sh $(RELEASE_DEPS)
 	tests/release/release_test.sh build/release-test
 
 clean:
