@@ -4,8 +4,9 @@
 #   6 or 5   Qt major version to build against (default 6)
 #   extra    optional package groups: "checks" (sanitizer runtime, clang-tidy,
 #            valgrind), "windows-x64" and "windows-x86" (MinGW-w64, Wine, NSIS:
-#            the Windows builds; windows-x86 also adds dpkg's i386 architecture
-#            for 32-bit Wine), "release" (making, signing and checking a release)
+#            the Windows builds; both add dpkg's i386 architecture for 32-bit
+#            Wine, which runs the installers), "release" (making, signing and
+#            checking a release)
 set -euo pipefail
 
 qt=${1:-6}
@@ -32,11 +33,12 @@ for group in "$@"; do
             packages+=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
                        gcc qt6-base-dev-tools ninja-build wine wine64 fonts-wine nsis unzip
                        xz-utils librsvg2-bin icoutils python3 python3-pefile)
+            # Both installers are 32-bit NSIS programs, run by 32-bit Wine.
             # The 64-bit installer's check is given a 32-bit DLL, built with
             # the i686 C compiler; the 32-bit build needs the rest of it.
-            packages+=(gcc-mingw-w64-i686-posix binutils-mingw-w64-i686)
+            packages+=(wine32:i386 gcc-mingw-w64-i686-posix binutils-mingw-w64-i686)
             [ "$group" = windows-x86 ] &&
-                packages+=(g++-mingw-w64-i686-posix wine32:i386) ;;
+                packages+=(g++-mingw-w64-i686-posix) ;;
         # The release: its source archive, the ZIPs put in order, signing and
         # its checks (7-Zip unpacks an installer; diffoscope shows where two
         # builds differ).
@@ -76,5 +78,17 @@ if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures
     "${sudo[@]}" dpkg --add-architecture i386
 fi
 echo "install-deps.sh: installing ${missing[*]}"
-"${apt[@]}" update -q
+# A mirror in the middle of a sync serves an index that does not match its
+# release file, and apt-get update fails on it; a later try usually gets a
+# whole one. If none does, the install goes on with the indexes apt has, and
+# fails on its own where a package needs the missing one.
+for try in 1 2 3; do
+    "${apt[@]}" update -q && break
+    if [ "$try" -lt 3 ]; then
+        echo "install-deps.sh: apt-get update failed (try $try of 3); trying again in 30 s" >&2
+        sleep 30
+    else
+        echo "install-deps.sh: apt-get update failed 3 times; installing from the package lists apt has" >&2
+    fi
+done
 "${apt[@]}" install -y -q --no-install-recommends "${missing[@]}"

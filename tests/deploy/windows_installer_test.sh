@@ -61,6 +61,10 @@ mkdir -p "$work/maker" "$work/incomplete"
 "$MAKER_CC" -O2 -shared -I"$source_dir/board" -Dbctrl_reset_modem=bctrl_reset_modem_renamed \
     "$source_dir/board/standin/standin_board.c" -o "$incomplete"
 
+# Both installers are 32-bit programs: without 32-bit Wine they would exit 0
+# having installed nothing.
+"$(dirname "$0")/../../scripts/wine-loader.sh" "$installer" >/dev/null || fail "the installer cannot run under Wine here"
+
 export WINEPREFIX=$work/wine WINEDEBUG=-all
 # The 64-bit program is made for Windows 10 1809 and later; Wine's default here is Windows 7.
 [ "$bits" = 64 ] && export WINE_WINDOWS_VERSION=win10
