@@ -17,9 +17,8 @@
 #  7. with OTHER_INSTALLER_DIR holding the other architecture's installer, both
 #     install side by side, and the other still runs once this one is gone;
 #     the uninstallers leave the maker's DLL and nothing else behind;
-#  8. the 64-bit installer on a 32-bit Windows (a 32-bit Wine prefix, where
-#     32-bit Wine is installed) and on a Windows 10 older than Qt 6's refuses
-#     and names the 32-bit one.
+#  8. the 64-bit installer on a 32-bit Windows (a 32-bit Wine prefix) and on a
+#     Windows 10 older than Qt 6's refuses and names the 32-bit one.
 #   windows_installer_test.sh BUILD_DIR WORK_DIR E2E_SCRIPT E2E_TOOLS TRACING_DLL BITS [SCREENSHOT.png]
 # MAKER_CC compiles the maker-style DLLs from the stand-in's source; for 32
 # bits, STDCALL_TRACING_DLL is the tracing board as a __stdcall DLL with plain names.
@@ -288,24 +287,20 @@ if [ "$bits" = 64 ]; then
     grep -q "!define OTHER_INSTALLER \"powermonitor-$EXPECTED_VERSION-win32.exe\"" "$work"/_CPack_Packages/win64/NSIS/project.nsi ||
         fail "the 64-bit installer does not name the 32-bit one"
     echo "refused build 17134 with exit status $status"
-    if [ -x /usr/lib/wine/wine ]; then
-        echo "--- the 64-bit installer on a 32-bit Windows"
-        export WINEPREFIX=$work/wine32 WINEARCH=win32
-        "$(dirname "$0")/../../scripts/wine-prefix.sh" "$WINEPREFIX"
-        status=0
-        wine "$installer" /S || status=$?
-        wineserver -w
-        [ "$status" -ne 0 ] || fail "the 64-bit installer reported success on a 32-bit Windows"
-        [ -z "$(find "$WINEPREFIX/drive_c" -ipath '*orvane9*' | head -n 1)" ] ||
-            fail "the 64-bit installer installed on a 32-bit Windows"
-        # The message shows in a box, which a silent run skips: read the
-        # installer's script for it.
-        grep -q 'Install ${OTHER_INSTALLER} instead' "$source_dir/packaging/windows/installer.nsh" &&
-            grep -q "!define OTHER_INSTALLER \"powermonitor-$EXPECTED_VERSION-win32.exe\"" "$work"/_CPack_Packages/win64/NSIS/project.nsi ||
-            fail "the 64-bit installer does not name the 32-bit one"
-        echo "refused with exit status $status, naming the 32-bit installer"
-    else
-        echo "--- skipped: the 64-bit installer on a 32-bit Windows needs 32-bit Wine (wine32:i386)"
-    fi
+    echo "--- the 64-bit installer on a 32-bit Windows"
+    export WINEPREFIX=$work/wine32 WINEARCH=win32
+    "$(dirname "$0")/../../scripts/wine-prefix.sh" "$WINEPREFIX"
+    status=0
+    wine "$installer" /S || status=$?
+    wineserver -w
+    [ "$status" -ne 0 ] || fail "the 64-bit installer reported success on a 32-bit Windows"
+    [ -z "$(find "$WINEPREFIX/drive_c" -ipath '*orvane9*' | head -n 1)" ] ||
+        fail "the 64-bit installer installed on a 32-bit Windows"
+    # The message shows in a box, which a silent run skips: read the
+    # installer's script for it.
+    grep -q 'Install ${OTHER_INSTALLER} instead' "$source_dir/packaging/windows/installer.nsh" &&
+        grep -q "!define OTHER_INSTALLER \"powermonitor-$EXPECTED_VERSION-win32.exe\"" "$work"/_CPack_Packages/win64/NSIS/project.nsi ||
+        fail "the 64-bit installer does not name the 32-bit one"
+    echo "refused with exit status $status, naming the 32-bit installer"
 fi
 echo "PASS: installed, ran, took a drop-in DLL and uninstalled without a trace"
