@@ -26,10 +26,11 @@
 #endif
 
 /*
- * BCTRL_CALL is the calling convention of every function: plain C (__cdecl)
- * unless the library was built with __stdcall, which BCTRL_STDCALL selects
- * (CMake option BOARDCONTROL_STDCALL). The two differ only on 32-bit x86;
- * 64-bit Windows has one calling convention.
+ * BCTRL_CALL is the calling convention of every function: plain C (__cdecl),
+ * or __stdcall for a library built with BCTRL_STDCALL, as many 32-bit vendor
+ * DLLs are. The two differ only on 32-bit x86; 64-bit Windows has one calling
+ * convention. The Windows program binds the maker's DLL at start-up and calls
+ * it correctly in either (board/binding), so it does not depend on this.
  */
 #if defined(_WIN32) && defined(BCTRL_STDCALL)
 #  define BCTRL_CALL __stdcall

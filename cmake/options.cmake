@@ -1,7 +1,6 @@
 # Every cache option of the build, declared once, and the summary of the
 # choices that configure prints at its end (feature_summary in the top
-# CMakeLists.txt). The stand-in built on its own (board/standin) reads the
-# board options from here too.
+# CMakeLists.txt).
 include(FeatureSummary)
 
 # A line of the summary: <name>, on when <variable> is; a path or value the
@@ -14,28 +13,18 @@ function(powermonitor_feature name variable description)
     add_feature_info("${name}" ${variable} "${description} (${variable})")
 endfunction()
 
-# The board-control library: the interface's header, the library the program
-# links, and on Windows the maker's DLL as it comes.
+# The board-control library: the interface's header, the library the Linux
+# program links, and the maker's DLL that the Windows program binds at start-up.
 set(BOARDCONTROL_LIBRARY "" CACHE FILEPATH
-    "The maker's board-control library to link instead of the stand-in: libOrvane_boardcontrol_api.so, or on Windows an import library of Orvane_boardcontrol_api.dll (.lib or .dll.a)")
+    "Linux only: the maker's libOrvane_boardcontrol_api.so, linked instead of the stand-in")
 set(BOARDCONTROL_INCLUDE_DIR "" CACHE PATH
     "Folder with the maker's boardcontrol_api.h; empty uses the project's own header")
 set(BOARDCONTROL_RUNTIME "" CACHE FILEPATH
-    "Windows only: the maker's Orvane_boardcontrol_api.dll, installed next to the program; read for its architecture, exports and calling convention, and enough alone to build against")
-set(BOARDCONTROL_STDCALL "" CACHE STRING
-    "32-bit Windows only: ON when the board library's functions are __stdcall, OFF for plain C (__cdecl); empty takes it from BOARDCONTROL_RUNTIME, else OFF")
-set_property(CACHE BOARDCONTROL_STDCALL PROPERTY STRINGS "" ON OFF)
-option(STANDIN_PLAIN_NAMES
-    "32-bit Windows, __stdcall: export the stand-in's functions without their @N, as a .def file would" OFF)
+    "Windows only: the maker's Orvane_boardcontrol_api.dll, checked by board-check and installed beside the program instead of the stand-in")
 
 powermonitor_feature("maker's board library" BOARDCONTROL_LIBRARY "linked instead of the stand-in")
 powermonitor_feature("maker's board header" BOARDCONTROL_INCLUDE_DIR "its boardcontrol_api.h")
-powermonitor_feature("maker's board DLL" BOARDCONTROL_RUNTIME "read, linked and installed")
-powermonitor_feature("__stdcall board library" BOARDCONTROL_STDCALL "the board's functions called as __stdcall")
-
-if(PROJECT_NAME STREQUAL "Orvane_boardcontrol_api")
-    return()
-endif()
+powermonitor_feature("maker's board DLL" BOARDCONTROL_RUNTIME "checked and installed")
 
 set(POWERMONITOR_QT "" CACHE STRING
     "Qt major version to build against (6 or 5); empty takes Qt 6 when found, else Qt 5")

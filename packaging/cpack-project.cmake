@@ -4,13 +4,6 @@ if(CPACK_POWERMONITOR_SOURCE_DATE_EPOCH)
     set(ENV{SOURCE_DATE_EPOCH} ${CPACK_POWERMONITOR_SOURCE_DATE_EPOCH})
 endif()
 
-# The components each Windows package carries.
-if(CPACK_GENERATOR STREQUAL "NSIS")
-    set(CPACK_COMPONENTS_ALL ${CPACK_POWERMONITOR_NSIS_COMPONENTS})
-elseif(CPACK_GENERATOR STREQUAL "ZIP")
-    set(CPACK_COMPONENTS_ALL ${CPACK_POWERMONITOR_ZIP_COMPONENTS})
-endif()
-
 # A signed release (POWERMONITOR_SIGN, see windows/sign-pe.sh): the installer
 # signs the uninstaller it writes, then itself once it is made. To make a
 # signed installer again from its signatures, only the uninstaller's is attached.

@@ -40,7 +40,7 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/powermonitor.1.gz
 
 set(debian_docs debian/copyright ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz)
 install(FILES ${debian_docs} DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/powermonitor COMPONENT program)
-if(board_library STREQUAL boardcontrol_standin)
+if(POWERMONITOR_SIMULATED_BOARD)
     install(FILES ${debian_docs}
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/powermonitor-simulated-board COMPONENT simulated_board)
 endif()

@@ -55,22 +55,12 @@ function(powermonitor_windows_resources target file_type original_filename file_
 endfunction()
 set(board_trace_description
     "Orvane9 power monitor board-call recorder: forwards every call to Orvane_boardcontrol_api.real.dll and records it")
-set(programs powermonitor)
-set(recorders boardtrace)
-if(TARGET powermonitor_stdcall)
-    list(APPEND programs powermonitor_stdcall)
-    list(APPEND recorders boardtrace_stdcall)
-endif()
-foreach(program IN LISTS programs)
-    powermonitor_windows_resources(${program} VFT_APP powermonitor.exe "${app_name}"
-        "1 ICON \"${windows_icon}\"\n1 24 \"${manifest}\"")
-    set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/${program}.rc TARGET_DIRECTORY ${program}
-        PROPERTIES OBJECT_DEPENDS "${windows_icon};${manifest}")
-    add_dependencies(${program} windows_icon)
-endforeach()
-foreach(recorder IN LISTS recorders)
-    powermonitor_windows_resources(${recorder} VFT_DLL Orvane_boardcontrol_api.dll "${board_trace_description}")
-endforeach()
+powermonitor_windows_resources(powermonitor VFT_APP powermonitor.exe "${app_name}"
+    "1 ICON \"${windows_icon}\"\n1 24 \"${manifest}\"")
+set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/powermonitor.rc TARGET_DIRECTORY powermonitor
+    PROPERTIES OBJECT_DEPENDS "${windows_icon};${manifest}")
+add_dependencies(powermonitor windows_icon)
+powermonitor_windows_resources(boardtrace VFT_DLL Orvane_boardcontrol_api.dll "${board_trace_description}")
 powermonitor_windows_resources(boardcontrol_standin VFT_DLL Orvane_boardcontrol_api.dll
     "SIMULATED Orvane9 board: the power monitor's stand-in board library; no hardware is read or switched")
 powermonitor_windows_resources(board_check VFT_APP board-check.exe
@@ -144,22 +134,11 @@ set(nsis_defines
     ICON "${windows_icon}"
     OLDEST_WINDOWS_BUILD ${POWERMONITOR_OLDEST_WINDOWS_BUILD}
     OLDEST_WINDOWS "${POWERMONITOR_OLDEST_WINDOWS}")
-if(TARGET powermonitor_stdcall)
-    list(APPEND nsis_defines STDCALL_PROGRAM 1)
-endif()
 set(CPACK_POWERMONITOR_NSIS_DEFINES "")
 while(nsis_defines)
     list(POP_FRONT nsis_defines name value)
     string(APPEND CPACK_POWERMONITOR_NSIS_DEFINES "!define ${name} \"${value}\"\n")
 endwhile()
-# Which components each Windows package carries: the ZIP is the folder as it
-# runs; the installer also carries the program built for __stdcall DLLs and
-# puts one board library in place.
-set(CPACK_POWERMONITOR_ZIP_COMPONENTS ${CPACK_COMPONENTS_ALL})
-set(CPACK_POWERMONITOR_NSIS_COMPONENTS ${CPACK_COMPONENTS_ALL})
-if(TARGET powermonitor_stdcall)
-    list(APPEND CPACK_POWERMONITOR_NSIS_COMPONENTS stdcall_program)
-endif()
 
 # What cpack does to the staged files (windows/staged.cmake): our programs and
 # DLLs, signed in a signed release, as they lie in the folder; a maker's DLL
@@ -168,7 +147,7 @@ set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_SOURCE_DIR}/windows/staged.cmake)
 set(CPACK_POWERMONITOR_SIGN_PE ${CMAKE_CURRENT_SOURCE_DIR}/windows/sign-pe.sh)
 set(CPACK_POWERMONITOR_LABEL "${app_label}")
 set(CPACK_POWERMONITOR_SIGNED_FILES powermonitor.exe board-check.exe board-trace/Orvane_boardcontrol_api.dll)
-if(board_library STREQUAL boardcontrol_standin)
+if(POWERMONITOR_SIMULATED_BOARD)
     list(APPEND CPACK_POWERMONITOR_SIGNED_FILES Orvane_boardcontrol_api.dll)
 endif()
 if(POWERMONITOR_REPRODUCIBLE)

@@ -43,6 +43,7 @@ struct Export
 {
     QByteArray name;
     QByteArray code;
+    QByteArray forward = {}; // "MODULE.name" for an export forwarded there
 };
 
 void put16(QByteArray &data, int at, quint16 value)
@@ -86,6 +87,11 @@ QByteArray dllImage(int bits, const QList<Export> &exports, const QString &descr
     put32(directory, 32, tableRva + 4 * quint32(exports.size()));
     put32(directory, 36, tableRva + 8 * quint32(exports.size()));
     const auto exportRva = place(directory);
+    // A forwarded export's address is its "MODULE.name" inside the export directory.
+    for (int i = 0; i < exports.size(); ++i)
+        if (!exports[i].forward.isEmpty())
+            put32(section, int(tableRva - sectionRva) + 4 * i, place(exports[i].forward + '\0'));
+    const auto exportSize = quint32(section.size()) - (exportRva - sectionRva);
 
     quint32 resourceRva = 0;
     if (!description.isEmpty()) {
@@ -120,7 +126,7 @@ QByteArray dllImage(int bits, const QList<Export> &exports, const QString &descr
     const int directories = optional + (bits == 32 ? 92 : 108);
     put32(image, directories, 16);
     put32(image, directories + 4, exportRva);
-    put32(image, directories + 8, quint32(directory.size()));
+    put32(image, directories + 8, exportSize);
     put32(image, directories + 4 + 16, resourceRva);
     const int header = optional + optionalSize;
     put32(image, header + 8, quint32(section.size()));
@@ -130,7 +136,7 @@ QByteArray dllImage(int bits, const QList<Export> &exports, const QString &descr
     return image + section;
 }
 
-enum class Naming { Plain, MinGW, Msvc };
+enum class Naming { Plain, MinGW, Msvc, Fastcall };
 
 // The 18 functions, each returning as a function of its convention would.
 QList<Export> boardExports(bool stdcall, Naming naming = Naming::Plain, const QByteArray &leaveOut = {})
@@ -144,6 +150,8 @@ QList<Export> boardExports(bool stdcall, Naming naming = Naming::Plain, const QB
             name += '@' + QByteArray::number(f.stackBytes);
         if (naming == Naming::Msvc)
             name.prepend('_');
+        if (naming == Naming::Fastcall)
+            name.prepend('@');
         exports << Export {name, x86Body(stdcall ? f.stackBytes : 0)};
     }
     return exports;
@@ -156,6 +164,34 @@ QList<Export> withCode(QList<Export> exports, const QByteArray &function, const 
         if (function.isEmpty() || e.name == function)
             e.code = code;
     return exports;
+}
+
+QList<Export> renamed(QList<Export> exports, const QByteArray &function, const QByteArray &name)
+{
+    for (Export &e : exports)
+        if (e.name == function)
+            e.name = name;
+    return exports;
+}
+
+// Every export forwarded to the same name in module.
+QList<Export> forwardedTo(QList<Export> exports, const QByteArray &module)
+{
+    for (Export &e : exports)
+        e.forward = module + '.' + e.name;
+    return exports;
+}
+
+// The DLLs beside the checked one, by file name.
+using Companions = QHash<QByteArray, QByteArray>;
+
+board_file companion(const char *name, void *context)
+{
+    const auto *beside = static_cast<const Companions *>(context);
+    const auto found = beside->constFind(name);
+    if (found == beside->cend())
+        return {nullptr, 0};
+    return {reinterpret_cast<const unsigned char *>(found->constData()), size_t(found->size())};
 }
 
 struct Said
@@ -187,138 +223,98 @@ class TestBoardCheck : public QObject
 private slots:
     void verdict_data();
     void verdict();
-    void defMapsCallerNamesToExports_data();
-    void defMapsCallerNamesToExports();
 };
 
 void TestBoardCheck::verdict_data()
 {
     QTest::addColumn<QByteArray>("image");
     QTest::addColumn<int>("bits");
-    QTest::addColumn<int>("convention");
-    QTest::addColumn<bool>("anyNames");
+    QTest::addColumn<Companions>("beside");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("said");
 
     const auto cdecl = boardExports(false);
     const auto stdcall = boardExports(true);
+    const Companions none;
     // A jump into another DLL: the code does not show how it returns.
     const QByteArray thunk = QByteArray::fromHex("ff2500000000");
-    QTest::newRow("plain C, plain C program")
-        << dllImage(32, cdecl) << 32 << int(CONV_CDECL) << false << int(BOARD_FITS)
-        << "fits this program (x86, plain C (__cdecl))";
-    QTest::newRow("__stdcall, plain C program") << dllImage(32, stdcall) << 32 << int(CONV_CDECL) << false
-                                                << int(BOARD_DOES_NOT_FIT) << "its functions are __stdcall";
-    QTest::newRow("__stdcall, either program")
-        << dllImage(32, stdcall) << 32 << int(CONV_EITHER) << false << int(BOARD_FITS_STDCALL)
-        << "fits this program (x86, __stdcall)";
-    QTest::newRow("name@N, plain names imported")
-        << dllImage(32, boardExports(true, Naming::MinGW)) << 32 << int(CONV_EITHER) << false
-        << int(BOARD_DOES_NOT_FIT) << "exports its functions decorated (bctrl_deinit@4)";
-    QTest::newRow("name@N, any names")
-        << dllImage(32, boardExports(true, Naming::MinGW)) << 32 << int(CONV_EITHER) << true
-        << int(BOARD_FITS_STDCALL) << "__stdcall, with decorated names";
-    QTest::newRow("_name@N, any names")
-        << dllImage(32, boardExports(true, Naming::Msvc)) << 32 << int(CONV_EITHER) << true
-        << int(BOARD_FITS_STDCALL) << "(_bctrl_deinit@4)";
-    // jmp over a ret that a reader going straight down would take.
-    QTest::newRow("an unconditional jump is followed")
-        << dllImage(32, withCode(stdcall, "bctrl_deinit", QByteArray::fromHex("eb01c3c20400"))) << 32
-        << int(CONV_EITHER) << false << int(BOARD_FITS_STDCALL) << "__stdcall";
-    QTest::newRow("ret N that is not the interface's")
-        << dllImage(32, withCode(stdcall, "bctrl_get_pgood_states", x86Body(4))) << 32 << int(CONV_EITHER)
-        << false << int(BOARD_DOES_NOT_FIT)
-        << "bctrl_get_pgood_states removes 4 bytes of arguments, the interface passes 8";
-    QTest::newRow("mixed conventions")
-        << dllImage(32, withCode(stdcall, "bctrl_reset_modem", x86Body(0))) << 32 << int(CONV_EITHER) << false
-        << int(BOARD_DOES_NOT_FIT) << "it mixes calling conventions";
-    QTest::newRow("one function's code unclear, the rest __stdcall")
-        << dllImage(32, withCode(stdcall, "bctrl_deinit", thunk)) << 32 << int(CONV_EITHER) << false
-        << int(BOARD_FITS_STDCALL) << "__stdcall";
-    QTest::newRow("no function's code shows it")
-        << dllImage(32, withCode(cdecl, {}, thunk)) << 32 << int(CONV_EITHER) << false
-        << int(BOARD_DOES_NOT_FIT) << "its code does not show its calling convention";
+    QTest::newRow("plain C") << dllImage(32, cdecl) << 32 << none << int(BOARD_FITS) << "fits this program (x86)";
+    QTest::newRow("__stdcall, plain names")
+        << dllImage(32, stdcall) << 32 << none << int(BOARD_FITS) << "with plain names (bctrl_deinit)";
+    QTest::newRow("name@N") << dllImage(32, boardExports(true, Naming::MinGW)) << 32 << none << int(BOARD_FITS)
+                            << "remark: its names say its functions are __stdcall";
+    QTest::newRow("_name@N") << dllImage(32, boardExports(true, Naming::Msvc)) << 32 << none << int(BOARD_FITS)
+                             << "(_bctrl_deinit@4)";
+    QTest::newRow("_name@N and plain names") << dllImage(32, boardExports(true, Naming::Msvc) + cdecl) << 32
+                                             << none << int(BOARD_FITS) << "fits this program";
+    QTest::newRow("code that jumps elsewhere")
+        << dllImage(32, withCode(stdcall, {}, thunk)) << 32 << none << int(BOARD_FITS) << "fits this program";
+    QTest::newRow("@N that is not the interface's")
+        << dllImage(32, renamed(stdcall, "bctrl_get_pgood_states", "bctrl_get_pgood_states@4")) << 32 << none
+        << int(BOARD_DOES_NOT_FIT) << "bctrl_get_pgood_states@4 takes 4 bytes of arguments, and the program passes 8";
+    QTest::newRow("__fastcall") << dllImage(32, boardExports(false, Naming::Fastcall)) << 32 << none
+                                << int(BOARD_DOES_NOT_FIT) << "@bctrl_deinit@4 is __fastcall";
+    QTest::newRow("_name, which is not looked for")
+        << dllImage(32, renamed(cdecl, "bctrl_init", "_bctrl_init")) << 32 << none << int(BOARD_DOES_NOT_FIT)
+        << "missing functions: bctrl_init";
     QTest::newRow("one function missing")
-        << dllImage(32, boardExports(false, Naming::Plain, "bctrl_reset_modem")) << 32 << int(CONV_CDECL)
-        << false << int(BOARD_DOES_NOT_FIT) << "missing functions: bctrl_reset_modem";
-    QTest::newRow("32-bit DLL, 64-bit program") << dllImage(32, cdecl) << 64 << int(CONV_CDECL) << false
-                                                << int(BOARD_DOES_NOT_FIT) << "-win32.exe instead";
-    QTest::newRow("64-bit DLL, 32-bit program") << dllImage(64, cdecl) << 32 << int(CONV_CDECL) << false
-                                                << int(BOARD_DOES_NOT_FIT) << "-win64.exe instead";
-    QTest::newRow("64-bit DLL, 64-bit program") << dllImage(64, cdecl) << 64 << int(CONV_CDECL) << false
-                                                << int(BOARD_FITS) << "fits this program (x64";
+        << dllImage(32, boardExports(false, Naming::Plain, "bctrl_reset_modem")) << 32 << none
+        << int(BOARD_DOES_NOT_FIT) << "missing functions: bctrl_reset_modem";
+    QTest::newRow("forwarded to a DLL beside it")
+        << dllImage(32, forwardedTo(cdecl, "Orvane_board_core")) << 32
+        << Companions {{"Orvane_board_core.dll", dllImage(32, cdecl)}} << int(BOARD_FITS)
+        << "18 of them forwarded to a DLL beside it (Orvane_board_core.bctrl_init)";
+    QTest::newRow("forwarded to nothing beside it")
+        << dllImage(32, forwardedTo(cdecl, "Orvane_board_core")) << 32 << none << int(BOARD_DOES_NOT_FIT)
+        << "bctrl_init is forwarded to Orvane_board_core.dll, which is not beside it";
+    QTest::newRow("forwarded to a DLL without it")
+        << dllImage(32, forwardedTo(cdecl, "Orvane_board_core")) << 32
+        << Companions {{"Orvane_board_core.dll", dllImage(32, boardExports(false, Naming::Plain, "bctrl_init"))}}
+        << int(BOARD_DOES_NOT_FIT) << "which does not export bctrl_init";
+    QTest::newRow("forwarded to a DLL of the other architecture")
+        << dllImage(64, forwardedTo(cdecl, "Orvane_board_core")) << 64
+        << Companions {{"Orvane_board_core.dll", dllImage(32, cdecl)}} << int(BOARD_DOES_NOT_FIT)
+        << "which is no 64-bit DLL";
+    QTest::newRow("32-bit DLL, 64-bit program")
+        << dllImage(32, cdecl) << 64 << none << int(BOARD_DOES_NOT_FIT) << "-win32.exe instead";
+    QTest::newRow("64-bit DLL, 32-bit program")
+        << dllImage(64, cdecl) << 32 << none << int(BOARD_DOES_NOT_FIT) << "-win64.exe instead";
+    QTest::newRow("64-bit DLL, 64-bit program")
+        << dllImage(64, cdecl) << 64 << none << int(BOARD_FITS) << "fits this program (x64)";
     QTest::newRow("our simulated board")
-        << dllImage(32, cdecl, QStringLiteral("SIMULATED Orvane9 board")) << 32 << int(CONV_CDECL) << false
+        << dllImage(32, cdecl, QStringLiteral("SIMULATED Orvane9 board")) << 32 << none
         << int(BOARD_FITS_SIMULATED) << "it is the power monitor's SIMULATED board";
     QTest::newRow("a maker's version information")
-        << dllImage(32, cdecl, QStringLiteral("Board control library")) << 32 << int(CONV_CDECL) << false
-        << int(BOARD_FITS) << "its version information: \"Board control library\"";
-    QTest::newRow("not a DLL") << QByteArray(
-        "MZ but nothing more, and then some text to be long enough for it")
-                               << 32 << int(CONV_CDECL) << false << int(BOARD_UNREADABLE)
-                               << "not a Windows DLL";
-    QTest::newRow("cut short") << dllImage(32, cdecl).left(0x50) << 32 << int(CONV_CDECL) << false
-                               << int(BOARD_UNREADABLE) << "(no PE header)";
+        << dllImage(32, cdecl, QStringLiteral("Board control library")) << 32 << none << int(BOARD_FITS)
+        << "its version information: \"Board control library\"";
+    QTest::newRow("not a DLL") << QByteArray("MZ but nothing more, and then some text to be long enough for it")
+                               << 32 << none << int(BOARD_UNREADABLE) << "not a Windows DLL";
+    QTest::newRow("cut short") << dllImage(32, cdecl).left(0x50) << 32 << none << int(BOARD_UNREADABLE)
+                               << "(no PE header)";
+    // Crafted headers: offsets that wrap a 32-bit sum, more sections than the file holds.
+    QByteArray wrapping = dllImage(32, cdecl);
+    put32(wrapping, 0x3c, 0xfffffff0u);
+    QTest::newRow("a PE offset that wraps")
+        << wrapping << 32 << none << int(BOARD_UNREADABLE) << "(no PE header)";
+    QByteArray sections = dllImage(32, cdecl);
+    put16(sections, 0x46, 0xffff);
+    QTest::newRow("more sections than the file holds")
+        << sections << 32 << none << int(BOARD_FITS) << "fits this program (x86)";
 }
 
 void TestBoardCheck::verdict()
 {
     QFETCH(QByteArray, image);
     QFETCH(int, bits);
-    QFETCH(int, convention);
-    QFETCH(bool, anyNames);
+    QFETCH(Companions, beside);
     board_check_options options {};
     options.bits = bits;
-    options.convention = board_convention(convention);
-    options.any_names = anyNames;
-    options.dll = board_dll_name;
+    options.companion = companion;
+    options.context = &beside;
     const Said result = runCheck(options, image);
     QFETCH(QString, said);
     QVERIFY2(result.text.contains(said), qPrintable(result.text));
     QTEST(result.status, "status");
-}
-
-void TestBoardCheck::defMapsCallerNamesToExports_data()
-{
-    QTest::addColumn<QByteArray>("image");
-    QTest::addColumn<QByteArray>("line");
-
-    QTest::newRow("plain C") << dllImage(32, boardExports(false))
-                             << QByteArray("bctrl_deinit == bctrl_deinit");
-    QTest::newRow("__stdcall, plain names")
-        << dllImage(32, boardExports(true)) << QByteArray("bctrl_deinit@4 == bctrl_deinit");
-    QTest::newRow("__stdcall, MinGW's names")
-        << dllImage(32, boardExports(true, Naming::MinGW)) << QByteArray("bctrl_deinit@4 == bctrl_deinit@4");
-    QTest::newRow("__stdcall, MSVC's names")
-        << dllImage(32, boardExports(true, Naming::Msvc)) << QByteArray("bctrl_deinit@4 == _bctrl_deinit@4");
-    QTest::newRow("the interface alone, __stdcall") << QByteArray()
-                                                    << QByteArray("bctrl_get_input_voltage@12 == "
-                                                                  "bctrl_get_input_voltage");
-}
-
-void TestBoardCheck::defMapsCallerNamesToExports()
-{
-    QFETCH(QByteArray, image);
-    QFETCH(QByteArray, line);
-    QTemporaryDir dir;
-    const QByteArray def = QFile::encodeName(dir.filePath(QStringLiteral("board.def")));
-    if (image.isEmpty()) {
-        QCOMPARE(board_check_write_def(def.constData(), board_dll_name, 1, nullptr), int(BOARD_FITS));
-    } else {
-        board_check_options options {};
-        options.bits = 32;
-        options.convention = CONV_EITHER;
-        options.any_names = 1;
-        options.def_file = def.constData();
-        options.dll = "D:\\board\\Orvane_boardcontrol_api.dll";
-        QVERIFY(runCheck(options, image).status != BOARD_DOES_NOT_FIT);
-    }
-    QFile file(QString::fromLocal8Bit(def));
-    QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
-    const QList<QByteArray> lines = file.readAll().split('\n');
-    QCOMPARE(lines.value(0), QByteArray("LIBRARY \"Orvane_boardcontrol_api.dll\""));
-    QVERIFY2(lines.contains(line), lines.join('\n').constData());
-    QCOMPARE(lines.count() - 3, interfaceFunctions.size()); // LIBRARY, EXPORTS, the last newline
 }
 
 QTEST_GUILESS_MAIN(TestBoardCheck)

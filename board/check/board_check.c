@@ -5,25 +5,18 @@
  * it ships beside the program for whoever copies a DLL by hand.
  *
  * It reads the DLL as a file, never loads it: the architecture (PE machine),
- * the export of each function of the interface (plain, name@N or _name@N), the
- * calling convention (decorated names say it; for plain names, how the
- * function's code returns: a __stdcall function ends in "ret N") and the
- * version resource, which names our simulated board.
+ * the export of each function of the interface under a name the program
+ * looks for (name, name@N or _name@N), the DLLs beside it that forwarded
+ * exports lead to, and the version resource, which names our simulated
+ * board. The calling convention does not matter: the program calls __cdecl
+ * and __stdcall functions alike.
  *
- *   board-check [--arch x86|x64] [--convention cdecl|stdcall|either] [--assume]
- *               [--any-names] [--def FILE] [DLL]
+ *   board-check [--arch x86|x64] [DLL]
  *
- * The defaults are this program's own: its architecture and convention (and,
- * built with BOARD_CHECK_ANY_NAMES beside a program built against a maker's
- * DLL, that DLL's names, whichever form they take), and on
- * Windows the Orvane_boardcontrol_api.dll beside it. --convention either serves
- * an installer that carries the program for both conventions; --any-names and
- * --def serve the build, which maps the program's names to the DLL's own in an
- * import library (--def writes its .def file); --assume takes a convention that
- * the code does not show as given.
+ * The defaults are this program's own: its architecture, and on Windows the
+ * Orvane_boardcontrol_api.dll beside it.
  *
- * Exit status: 0 fits (as plain C, or on x64), 3 fits as __stdcall (only where
- * --convention allows it), 4 fits and is our simulated board, 1 does not fit,
+ * Exit status: 0 fits, 4 fits and is our simulated board, 1 does not fit,
  * 2 cannot be read or a usage error.
  */
 #include "dll_check.h"
@@ -41,13 +34,12 @@ static int usage(const char *message)
 {
     fprintf(stderr,
         "board-check: %s\n"
-        "usage: board-check [--arch x86|x64] [--convention cdecl|stdcall|either] [--assume] [--any-names]\n"
-        "                   [--def FILE] [%s]\n",
+        "usage: board-check [--arch x86|x64] [%s]\n",
         message, board_dll_name);
     return BOARD_UNREADABLE;
 }
 
-static int parse_options(int argc, char **argv, board_check_options *o)
+static int parse_options(int argc, char **argv, board_check_options *o, const char **dll)
 {
     for (int i = 1; i < argc; ++i) {
         const char *a = argv[i];
@@ -57,29 +49,12 @@ static int parse_options(int argc, char **argv, board_check_options *o)
                 return usage("--arch is x86 or x64");
             o->bits = strcmp(value, "x86") == 0 ? 32 : 64;
             ++i;
-        } else if (strcmp(a, "--convention") == 0 && value) {
-            if (strcmp(value, "cdecl") == 0)
-                o->convention = CONV_CDECL;
-            else if (strcmp(value, "stdcall") == 0)
-                o->convention = CONV_STDCALL;
-            else if (strcmp(value, "either") == 0)
-                o->convention = CONV_EITHER;
-            else
-                return usage("--convention is cdecl, stdcall or either");
-            ++i;
-        } else if (strcmp(a, "--def") == 0 && value) {
-            o->def_file = value;
-            ++i;
-        } else if (strcmp(a, "--assume") == 0) {
-            o->assume = 1;
-        } else if (strcmp(a, "--any-names") == 0) {
-            o->any_names = 1;
         } else if (a[0] == '-' && a[1] == '-') {
             return usage("unknown option or missing value");
-        } else if (o->dll) {
+        } else if (*dll) {
             return usage("one DLL at a time");
         } else {
-            o->dll = a;
+            *dll = a;
         }
     }
     return -1;
@@ -106,51 +81,66 @@ static unsigned char *read_file(const char *path, size_t *size)
     return data;
 }
 
-/* The checks themselves, on a DLL read into pe; prints what it found and the verdict. */
+/* The folder of the checked DLL, for its companions. */
+static char folder[4096];
+
+static board_file read_companion(const char *name, void *context)
+{
+    (void)context;
+    board_file file = {NULL, 0};
+    char path[sizeof folder + 256];
+    if (strchr(name, '/') || strchr(name, '\\') || strlen(name) > 255)
+        return file;
+    snprintf(path, sizeof path, "%s%s", folder, name);
+    file.data = read_file(path, &file.size);
+    return file;
+}
+
+static void free_companion(board_file *file, void *context)
+{
+    (void)context;
+    free((void *)file->data);
+    file->data = NULL;
+}
+
 int main(int argc, char **argv)
 {
     board_check_options o = {0};
+    o.companion = read_companion;
+    o.companion_done = free_companion;
 #ifdef _WIN32
     o.bits = (int)sizeof(void *) * 8;
-#  ifdef BCTRL_STDCALL
-    o.convention = CONV_STDCALL;
-#  else
-    o.convention = CONV_CDECL;
-#  endif
-#else
-    o.convention = CONV_CDECL;
 #endif
-#ifdef BOARD_CHECK_ANY_NAMES
-    o.any_names = 1; /* a program built against the maker's DLL imports its names, whichever they are */
-#endif
-    const int parsed = parse_options(argc, argv, &o);
+    const char *dll = NULL;
+    const int parsed = parse_options(argc, argv, &o, &dll);
     if (parsed >= 0)
         return parsed;
     if (o.bits == 0)
         return usage("--arch is needed here: this board-check is not a Windows program");
-    if (o.bits == 64)
-        o.convention = CONV_CDECL; /* one convention on x64 */
 
 #ifdef _WIN32
     char beside[MAX_PATH];
-    if (!o.dll) {
+    if (!dll) {
         const DWORD length = GetModuleFileNameA(NULL, beside, sizeof beside);
         char *slash = length > 0 && length < sizeof beside ? strrchr(beside, '\\') : NULL;
         const size_t name_bytes = strlen(board_dll_name) + 1;
         if (!slash || (size_t)(slash - beside) + 1 + name_bytes > sizeof beside)
             return usage("name the DLL to check");
         memcpy(slash + 1, board_dll_name, name_bytes);
-        o.dll = beside;
+        dll = beside;
     }
 #endif
-    if (!o.dll && o.def_file && o.bits == 32)
-        return board_check_write_def(o.def_file, board_dll_name, o.convention == CONV_STDCALL, NULL);
-    if (!o.dll)
+    if (!dll)
         return usage("name the DLL to check");
+    const char *slash = strrchr(dll, '/');
+    const char *backslash = strrchr(dll, '\\');
+    slash = backslash > slash ? backslash : slash;
+    if (slash && (size_t)(slash - dll) + 1 < sizeof folder)
+        snprintf(folder, sizeof folder, "%.*s", (int)(slash - dll) + 1, dll);
 
-    printf("%s:\n", o.dll);
+    printf("%s:\n", dll);
     size_t size = 0;
-    unsigned char *data = read_file(o.dll, &size);
+    unsigned char *data = read_file(dll, &size);
     if (!data) {
         printf("does not fit: there is no readable file there\n");
         return BOARD_UNREADABLE;

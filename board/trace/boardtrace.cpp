@@ -4,7 +4,8 @@
 // Linux: preloaded (LD_PRELOAD) in front of the real library, which it reaches
 // with dlsym(RTLD_NEXT). Windows: put in the program's folder under the board
 // library's name, with the real DLL renamed Orvane_boardcontrol_api.real.dll
-// beside it or named by BCTRL_TRACE_LIBRARY.
+// beside it or named by BCTRL_TRACE_LIBRARY, and bound as the program binds
+// its board library, whatever the maker's calling convention and names.
 //
 // The record goes to BCTRL_TRACE_FILE, else to a new file in the user's state
 // folder: one tab-separated line per call, flushed as the call returns, up to
@@ -13,6 +14,7 @@
 // cannot be written is said once, and the calls go on.
 #define BCTRL_BUILDING_LIBRARY
 #include "boardcontrol_api.h"
+#include "boardbinding.h"
 #include "boardcontrol_functions.h"
 #include "recorder.h"
 
@@ -46,15 +48,15 @@ const Output *outputOf(Output *out)
 #define BOARDTRACE_DEFINE(name, shape, output)                                                               \
   extern "C" BCTRL_SHAPE_RETURN_##shape BCTRL_CALL name BCTRL_SHAPE_PARAMETERS_##shape(output)               \
   {                                                                                                          \
-    using Real = BCTRL_SHAPE_RETURN_##shape(BCTRL_CALL *) BCTRL_SHAPE_PARAMETERS_##shape(output);            \
     Recorder &recorder = Recorder::instance();                                                               \
-    const auto real = reinterpret_cast<Real>(recorder.real(Id::name));                                       \
+    const void *real = recorder.real(Id::name);                                                              \
     if (!real)                                                                                               \
       return BOARDTRACE_NOT_FORWARDED_##shape;                                                               \
     const Clock::time_point begin = Clock::now();                                                            \
     if (!BCTRL_SHAPE_HAS_HANDLE_##shape)                                                                     \
       recorder.opened(begin);                                                                                \
-    const BCTRL_SHAPE_RETURN_##shape result = real BCTRL_SHAPE_ARGUMENTS_##shape;                            \
+    const BCTRL_SHAPE_RETURN_##shape result                                                                  \
+        = BoardBinding::Bound<BCTRL_SHAPE_RETURN_##shape> {real} BCTRL_SHAPE_ARGUMENTS_##shape;              \
     const Clock::time_point end = Clock::now();                                                              \
     recorder.record(Id::name, BCTRL_SHAPE_HAS_HANDLE_##shape, BCTRL_SHAPE_HANDLE_##shape,                    \
         BCTRL_SHAPE_HAS_ARGUMENT_##shape, BCTRL_SHAPE_ARGUMENT_##shape, std::uint32_t(result),               \

@@ -2,6 +2,10 @@
 
 #include "tracefunctions.h"
 
+#ifdef _WIN32
+#  include "boardbinding.h"
+#endif
+
 #include <array>
 #include <string>
 
@@ -20,18 +24,12 @@ public:
     const std::string &reason() const { return why; }
 
 private:
-    // Per platform: finding the library, one function in it, and what to say
-    // of the functions it lacks.
-    bool open();
-    void *find(const Function &function);
-    std::string lacking(const std::string &missing) const;
-
     std::array<void *, FunctionCount> functions {};
     bool forwarding = false;
     std::string why;
-    std::string path;
-    void *library = nullptr;
-    const void *self = nullptr;
+#ifdef _WIN32
+    BoardBinding::Library library;
+#endif
 };
 
 } // namespace BoardTrace

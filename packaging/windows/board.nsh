@@ -10,21 +10,18 @@
 !define EXIT_BOARD_REFUSED 4
 ; board-check's exit status
 !define CHECK_FITS 0
-!define CHECK_FITS_STDCALL 3
 !define CHECK_FITS_SIMULATED 4
 
 Var BoardChoice   ; maker, keep or simulated
 Var BoardDll      ; the maker's DLL to copy, for "maker"
-Var BoardProgram  ; cdecl or stdcall: the program that fits the board library
 Var Found         ; in the folder: none, simulated, fits or unfit
-Var FoundProgram  ; the program that fits the DLL in the folder
 Var FoundSaid     ; what board-check said of it
 Var MovedAside    ; where a replaced board DLL was kept
 Var BoardText     ; what the finish page says
 
 ; Runs board-check on a DLL: $0 is its exit status, $1 what it said.
 !macro BoardCheck checker dll
-  nsExec::ExecToStack '"${checker}" --convention either "${dll}"'
+  nsExec::ExecToStack '"${checker}" "${dll}"'
   Pop $0
   Pop $1
 !macroend
@@ -34,7 +31,7 @@ Function ExtractBoardCheck
   File "/oname=$PLUGINSDIR\board-check.exe" "${INST_DIR}\program\board-check.exe"
 FunctionEnd
 
-; Sets $Found, $FoundProgram and $FoundSaid from the DLL in $INSTDIR.
+; Sets $Found and $FoundSaid from the DLL in $INSTDIR.
 Function InspectFolder
   StrCpy $Found none
   StrCpy $FoundSaid ""
@@ -45,20 +42,15 @@ Function InspectFolder
   StrCpy $FoundSaid $1
   ${If} $0 == ${CHECK_FITS_SIMULATED}
     StrCpy $Found simulated
-    StrCpy $FoundProgram cdecl
   ${ElseIf} $0 == ${CHECK_FITS}
     StrCpy $Found fits
-    StrCpy $FoundProgram cdecl
-  ${ElseIf} $0 == ${CHECK_FITS_STDCALL}
-    StrCpy $Found fits
-    StrCpy $FoundProgram stdcall
   ${Else}
     StrCpy $Found unfit
   ${EndIf}
 FunctionEnd
 
-; Checks $BoardDll; pushes "ok", having set $BoardProgram (and $BoardChoice
-; where the DLL is the one in the folder or our simulated board), or the reason.
+; Checks $BoardDll; pushes "ok", having set $BoardChoice where the DLL is the
+; one in the folder or our simulated board, or the reason.
 Function CheckChosenDll
   ${If} $BoardDll == ""
     Push "Name the board maker's ${BOARD_DLL}."
@@ -70,14 +62,9 @@ Function CheckChosenDll
     Return
   ${EndIf}
   !insertmacro BoardCheck "$PLUGINSDIR\board-check.exe" $BoardDll
-  ${If} $0 == ${CHECK_FITS}
-    StrCpy $BoardProgram cdecl
-  ${ElseIf} $0 == ${CHECK_FITS_STDCALL}
-    StrCpy $BoardProgram stdcall
-  ${ElseIf} $0 == ${CHECK_FITS_SIMULATED}
-    StrCpy $BoardProgram cdecl
+  ${If} $0 == ${CHECK_FITS_SIMULATED}
     StrCpy $BoardChoice simulated
-  ${Else}
+  ${ElseIf} $0 != ${CHECK_FITS}
     Push "The ${APP_NAME} cannot use this DLL:$\r$\n$\r$\n$1"
     Return
   ${EndIf}
@@ -102,14 +89,12 @@ Function DecideSilently
     ${EndIf}
   ${ElseIf} $Found == fits
     StrCpy $BoardChoice keep
-    StrCpy $BoardProgram $FoundProgram
   ${ElseIf} $Found == unfit
     ; The operator's DLL stays, and no program is installed that cannot call it.
     SetErrorLevel ${EXIT_BOARD_REFUSED}
     Quit
   ${Else}
     StrCpy $BoardChoice simulated
-    StrCpy $BoardProgram cdecl
   ${EndIf}
 FunctionEnd
 
@@ -199,12 +184,10 @@ Function BoardPageLeave
     ${NSD_GetState} $RadioKeep $0
     ${If} $0 == ${BST_CHECKED}
       StrCpy $BoardChoice keep
-      StrCpy $BoardProgram $FoundProgram
       Return
     ${EndIf}
   ${EndIf}
   StrCpy $BoardChoice simulated
-  StrCpy $BoardProgram cdecl
 FunctionEnd
 
 ; Keeps a board DLL that is about to be replaced beside the new one.
@@ -269,9 +252,6 @@ Function InstallBoardLibrary
     SetOutPath $INSTDIR
     File "${INST_DIR}\simulated_board\${BOARD_DLL}"
     StrCpy $BoardText "The program uses the SIMULATED board: it reads and switches no hardware. To use the board, run this installer again and choose the board maker's DLL."
-  ${EndIf}
-  ${If} $BoardProgram == stdcall
-    StrCpy $BoardText "$BoardText Its functions are __stdcall, and the program built for them is installed."
   ${EndIf}
   ${If} $MovedAside != ""
     StrCpy $BoardText "$BoardText The board library that was there is kept as $MovedAside."

@@ -84,11 +84,6 @@ Section "-Install"
   Call RemovePreviousVersion
   SetOutPath $INSTDIR
   File /r "${INST_DIR}\program\*.*"
-  !ifdef STDCALL_PROGRAM
-    ${If} $BoardProgram == stdcall
-      File /r "${INST_DIR}\stdcall_program\*.*"
-    ${EndIf}
-  !endif
   Call InstallBoardLibrary
 
   StrCpy $R0 "${LABEL}"

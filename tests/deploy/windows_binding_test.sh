@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# The program's binding to board DLLs built as makers build them (maker_dlls.cmake),
+# under Wine, each DLL in a folder of its own beside the probe, which reaches
+# the board as the program does:
+#  1. each DLL that fits (__cdecl and __stdcall; plain, name@N, _name@N and
+#     both names; a shim that jumps through a table; exports forwarded to a
+#     companion DLL beside it): every call arrives with the board's handle and
+#     its arguments, and the probe goes on to the end with its stack intact;
+#     the recorder in front of the DLL records the same calls;
+#  2. each that does not fit (a function missing, a wrong @N, the other
+#     architecture): the probe and the program stop before any board call,
+#     with exit status 3 and a message that names the DLL and what is wrong;
+#     board-check refuses it too.
+#   windows_binding_test.sh WORK_DIR MAKER_DIR PROBE RECORDER BOARD_CHECK PROGRAM "FITTING SHAPES"
+# Runs in WINEPREFIX, with Qt's DLLs from QT_BIN.
+set -euo pipefail
+
+work=$1 maker=$2 probe=$3 recorder=$4 check=$5 program=$6 fitting=$7
+dll=Orvane_boardcontrol_api.dll
+fail() { echo "FAIL: $*" >&2; exit 1; }
+windows_path() { local path=${1//\//\\}; echo "Z:$path"; }
+here=$(dirname "$0")
+rm -rf "$work"
+mkdir -p "$work"
+export WINEDEBUG=-all WINEPATH="Z:${QT_BIN//\//\\}"
+"$here/../../scripts/wine-prefix.sh" "$WINEPREFIX" offscreen
+# No display: the program's message box cannot wait for a click.
+unset DISPLAY WAYLAND_DISPLAY
+wine=$("$here/../../scripts/wine-loader.sh" "$probe")
+
+# folder SHAPE [recorded]: a folder laid out as the installed program's, with
+# the probe, the program, Qt and the runtime, and the shape's DLLs, the board
+# DLL behind the recorder where asked. With the board DLL bound by full path,
+# only DLLs beside the program or Windows' own are found: not those on PATH.
+folder() {
+    local to=$work/$1${2:+-$2}
+    mkdir -p "$to"
+    cp "$probe" "$program" "$to/"
+    ln -s "$(dirname "$probe")"/lib*.dll "$QT_BIN"/Qt*.dll "$to/"
+    cp "$maker/$1"/*.dll "$to/"
+    if [ -n "${2:-}" ]; then
+        mv "$to/$dll" "$to/Orvane_boardcontrol_api.real.dll"
+        cp "$recorder" "$to/$dll"
+    fi
+    echo "$to"
+}
+
+echo "--- DLLs that fit"
+for shape in $fitting; do
+    at=$(folder "$shape")
+    trace=$work/$shape.trace
+    TRACING_BOARD_FILE=$(windows_path "$trace") "$wine" "$at/$(basename "$probe")" >"$work/$shape.out" ||
+        fail "$shape: the probe exited with $?: $(cat "$work/$shape.out")"
+    count=$("$here/intact_calls.sh" "$trace") || fail "$shape: the calls did not arrive intact"
+    exports=$({ x86_64-w64-mingw32-objdump -p "$maker/$shape/$dll" | sed -n '/Ordinal\/Name Pointer/,/^$/s/^\t\[ *[0-9]*\] //p' | grep deinit; } 2>/dev/null | paste -sd ' ' || true)
+
+    at=$(folder "$shape" recorded)
+    rm -f "$trace"
+    TRACING_BOARD_FILE=$(windows_path "$trace") BCTRL_TRACE_FILE=$(windows_path "$work/$shape.tsv") \
+        "$wine" "$at/$(basename "$probe")" >/dev/null 2>"$work/$shape.stderr" || fail "$shape: the recorded probe failed"
+    [ "$("$here/recorded_calls.sh" "$work/$shape.tsv")" = "$(tr -d '\r' <"$trace")" ] ||
+        fail "$shape: the recorder's calls are not the ones the board saw: $(head -n 3 "$work/$shape.tsv")"
+    printf '%-20s %2d calls intact, recorded alike (exports %s)\n' "$shape" "$count" "$exports"
+done
+
+echo "--- DLLs that do not fit"
+declare -A says=(
+    [unfit-missing]="it does not export bctrl_reset_modem"
+    [unfit-bytes]="which takes 8 bytes of arguments where the program passes 4"
+    [unfit-architecture]="-bit DLL, and this is the")
+for shape in "${!says[@]}"; do
+    at=$(folder "$shape")
+    trace=$work/$shape.trace
+    for exe in "$(basename "$probe")" "$(basename "$program")"; do
+        status=0
+        TRACING_BOARD_FILE=$(windows_path "$trace") "$wine" "$at/$exe" >"$work/$shape.out" 2>&1 || status=$?
+        said=$(tr -d '\r' <"$work/$shape.out")
+        [ "$status" = 3 ] || fail "$shape: $exe exited with $status: $said"
+        grep -qF "$dll" <<<"$said" && grep -qF -- "${says[$shape]}" <<<"$said" && grep -qF board-check <<<"$said" ||
+            fail "$shape: $exe said: $said"
+        [ ! -e "$trace" ] || fail "$shape: $exe called the board: $(cat "$trace")"
+    done
+    status=0
+    "$wine" "$check" "$(windows_path "$at/$dll")" >"$work/$shape.checked" 2>&1 || status=$?
+    checked=$(tr -d '\r' <"$work/$shape.checked")
+    [ "$status" = 1 ] || fail "$shape: board-check exited with $status: $checked"
+    printf '%-20s refused, exit 3: %s; board-check: %s\n' "$shape" "${says[$shape]}" "$(tail -n 1 <<<"$checked" | cut -c 1-60)"
+done
+echo "PASS: every DLL that fits was called intact and recorded; every other refused before a call"
