@@ -55,9 +55,11 @@ void put32(QByteArray &data, int at, quint32 value)
     qToLittleEndian(value, data.data() + at);
 }
 
-// A DLL image with one section that holds the code, the export table and,
-// where a description is given, a version resource that carries it.
-QByteArray dllImage(int bits, const QList<Export> &exports, const QString &description = {})
+// A DLL image with one section that holds the code, the export table, an
+// import table of the DLLs named and, where a description is given, a version
+// resource that carries it.
+QByteArray dllImage(
+    int bits, const QList<Export> &exports, const QString &description = {}, const QList<QByteArray> &imports = {})
 {
     QByteArray section;
     auto place = [&section](const QByteArray &bytes) {
@@ -92,6 +94,13 @@ QByteArray dllImage(int bits, const QList<Export> &exports, const QString &descr
         if (!exports[i].forward.isEmpty())
             put32(section, int(tableRva - sectionRva) + 4 * i, place(exports[i].forward + '\0'));
     const auto exportSize = quint32(section.size()) - (exportRva - sectionRva);
+    quint32 importRva = 0;
+    if (!imports.isEmpty()) {
+        QByteArray descriptors(20 * (imports.size() + 1), '\0');
+        for (int i = 0; i < imports.size(); ++i)
+            put32(descriptors, 20 * i + 12, place(imports[i] + '\0'));
+        importRva = place(descriptors);
+    }
 
     quint32 resourceRva = 0;
     if (!description.isEmpty()) {
@@ -127,6 +136,7 @@ QByteArray dllImage(int bits, const QList<Export> &exports, const QString &descr
     put32(image, directories, 16);
     put32(image, directories + 4, exportRva);
     put32(image, directories + 8, exportSize);
+    put32(image, directories + 4 + 8, importRva);
     put32(image, directories + 4 + 16, resourceRva);
     const int header = optional + optionalSize;
     put32(image, header + 8, quint32(section.size()));
@@ -182,8 +192,14 @@ QList<Export> forwardedTo(QList<Export> exports, const QByteArray &module)
     return exports;
 }
 
-// The DLLs beside the checked one, by file name.
+// The DLLs beside the checked one, by file name, and one of Windows' own.
 using Companions = QHash<QByteArray, QByteArray>;
+const QByteArray windowsOwn = "KERNEL32.dll";
+
+int windowsHas(const char *name, void *)
+{
+    return name == windowsOwn;
+}
 
 board_file companion(const char *name, void *context)
 {
@@ -275,6 +291,13 @@ void TestBoardCheck::verdict_data()
         << dllImage(64, forwardedTo(cdecl, "Orvane_board_core")) << 64
         << Companions {{"Orvane_board_core.dll", dllImage(32, cdecl)}} << int(BOARD_DOES_NOT_FIT)
         << "which is no 64-bit DLL";
+    QTest::newRow("importing from a DLL beside it and from Windows")
+        << dllImage(32, cdecl, {}, {"maker_io.dll", windowsOwn}) << 32
+        << Companions {{"maker_io.dll", QByteArray("MZ")}} << int(BOARD_FITS)
+        << "companion beside it: maker_io.dll";
+    QTest::newRow("importing from a DLL that is nowhere")
+        << dllImage(32, cdecl, {}, {"maker_io.dll", windowsOwn}) << 32 << none << int(BOARD_DOES_NOT_FIT)
+        << "it needs maker_io.dll, which is neither beside it nor one of Windows' own";
     QTest::newRow("32-bit DLL, 64-bit program")
         << dllImage(32, cdecl) << 64 << none << int(BOARD_DOES_NOT_FIT) << "-win32.exe instead";
     QTest::newRow("64-bit DLL, 32-bit program")
@@ -310,6 +333,7 @@ void TestBoardCheck::verdict()
     board_check_options options {};
     options.bits = bits;
     options.companion = companion;
+    options.windows_has = windowsHas;
     options.context = &beside;
     const Said result = runCheck(options, image);
     QFETCH(QString, said);

@@ -11,7 +11,10 @@
  * board. The calling convention does not matter: the program calls __cdecl
  * and __stdcall functions alike.
  *
- *   board-check [--arch x86|x64] [DLL]
+ *   board-check [--arch x86|x64] [--companions] [DLL]
+ *
+ * --companions prints only the names of the DLLs beside it that it needs, one
+ * a line, for the installer, which installs them with it.
  *
  * The defaults are this program's own: its architecture, and on Windows the
  * Orvane_boardcontrol_api.dll beside it.
@@ -34,12 +37,12 @@ static int usage(const char *message)
 {
     fprintf(stderr,
         "board-check: %s\n"
-        "usage: board-check [--arch x86|x64] [%s]\n",
+        "usage: board-check [--arch x86|x64] [--companions] [%s]\n",
         message, board_dll_name);
     return BOARD_UNREADABLE;
 }
 
-static int parse_options(int argc, char **argv, board_check_options *o, const char **dll)
+static int parse_options(int argc, char **argv, board_check_options *o, const char **dll, int *companions)
 {
     for (int i = 1; i < argc; ++i) {
         const char *a = argv[i];
@@ -49,6 +52,8 @@ static int parse_options(int argc, char **argv, board_check_options *o, const ch
                 return usage("--arch is x86 or x64");
             o->bits = strcmp(value, "x86") == 0 ? 32 : 64;
             ++i;
+        } else if (strcmp(a, "--companions") == 0) {
+            *companions = 1;
         } else if (a[0] == '-' && a[1] == '-') {
             return usage("unknown option or missing value");
         } else if (*dll) {
@@ -103,6 +108,35 @@ static void free_companion(board_file *file, void *context)
     file->data = NULL;
 }
 
+static void print_companion(const char *name, void *context)
+{
+    (void)context;
+    printf("%s\n", name);
+}
+
+#ifdef _WIN32
+/* One of Windows' own DLLs, an API set, or one the program's folder holds. */
+static int windows_has(const char *name, void *context)
+{
+    (void)context;
+    if (_strnicmp(name, "api-ms-win-", 11) == 0 || _strnicmp(name, "ext-ms-", 7) == 0)
+        return 1;
+#  ifdef BOARD_CHECK_PROGRAM_DLLS
+    static const char program_dlls[] = BOARD_CHECK_PROGRAM_DLLS;
+    const size_t length = strlen(name);
+    for (const char *at = program_dlls; (at = strstr(at, name)) != NULL; ++at)
+        if ((at == program_dlls || at[-1] == '|') && (at[length] == '|' || at[length] == '\0'))
+            return 1;
+#  endif
+    char path[MAX_PATH];
+    const UINT length_of_folder = GetSystemDirectoryA(path, MAX_PATH);
+    if (length_of_folder == 0 || length_of_folder + 1 + strlen(name) >= MAX_PATH)
+        return 1; /* cannot tell */
+    snprintf(path + length_of_folder, MAX_PATH - length_of_folder, "\\%s", name);
+    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+#endif
+
 int main(int argc, char **argv)
 {
     board_check_options o = {0};
@@ -110,9 +144,11 @@ int main(int argc, char **argv)
     o.companion_done = free_companion;
 #ifdef _WIN32
     o.bits = (int)sizeof(void *) * 8;
+    o.windows_has = windows_has;
 #endif
     const char *dll = NULL;
-    const int parsed = parse_options(argc, argv, &o, &dll);
+    int companions = 0;
+    const int parsed = parse_options(argc, argv, &o, &dll, &companions);
     if (parsed >= 0)
         return parsed;
     if (o.bits == 0)
@@ -138,14 +174,21 @@ int main(int argc, char **argv)
     if (slash && (size_t)(slash - dll) + 1 < sizeof folder)
         snprintf(folder, sizeof folder, "%.*s", (int)(slash - dll) + 1, dll);
 
-    printf("%s:\n", dll);
+    FILE *out = stdout;
+    if (companions) {
+        o.found_companion = print_companion;
+        out = tmpfile(); /* the rest of what it says goes unread */
+        if (!out)
+            return usage("cannot make a temporary file");
+    }
+    fprintf(out, "%s:\n", dll);
     size_t size = 0;
     unsigned char *data = read_file(dll, &size);
     if (!data) {
-        printf("does not fit: there is no readable file there\n");
+        fprintf(out, "does not fit: there is no readable file there\n");
         return BOARD_UNREADABLE;
     }
-    const int status = board_check_dll(&o, data, size, stdout);
+    const int status = board_check_dll(&o, data, size, out);
     free(data);
     return status;
 }

@@ -20,6 +20,7 @@
 #endif
 
 enum { MAX_TEXT = 256, SECTION_HEADER_BYTES = 40, LARGEST_STACK_BYTES = 0xffff };
+enum { IMPORT_DESCRIPTOR_BYTES = 20, MAX_DLLS = 64 };
 enum { MACHINE_I386 = 0x14c, MACHINE_AMD64 = 0x8664, RT_VERSION_ID = 16 };
 const char board_dll_name[] = "Orvane_boardcontrol_api.dll";
 static const char simulated_mark[] = "SIMULATED";
@@ -43,6 +44,7 @@ typedef struct
     size_t sections_offset;
     size_t section_count;
     uint32_t export_rva, export_size;
+    uint32_t import_rva;
     uint32_t resource_rva;
 } pe_file;
 
@@ -126,6 +128,8 @@ static const char *pe_read(pe_file *pe)
         pe->export_rva = read32(pe, directories + 4);
         pe->export_size = read32(pe, directories + 8);
     }
+    if (count > 1)
+        pe->import_rva = read32(pe, directories + 4 + 1 * 8);
     if (count > 2)
         pe->resource_rva = read32(pe, directories + 4 + 2 * 8);
     return NULL;
@@ -299,6 +303,64 @@ static int forward_fits(const board_check_options *o, int bits, const found_func
     return fits;
 }
 
+/* The other DLLs a board DLL needs: those it imports from or forwards to. */
+typedef struct
+{
+    char names[MAX_DLLS][MAX_TEXT];
+    int count;
+} dll_names;
+
+static void add_name(dll_names *dlls, const char *name)
+{
+    for (int i = 0; i < dlls->count; ++i)
+        if (strcmp(dlls->names[i], name) == 0)
+            return;
+    if (dlls->count < MAX_DLLS)
+        snprintf(dlls->names[dlls->count++], MAX_TEXT, "%s", name);
+}
+
+static void add_imports(const pe_file *pe, dll_names *dlls)
+{
+    const size_t at = rva_offset(pe, pe->import_rva);
+    if (pe->import_rva == 0 || at == 0)
+        return;
+    for (size_t d = at; d <= pe->size - IMPORT_DESCRIPTOR_BYTES && dlls->count < MAX_DLLS; d += IMPORT_DESCRIPTOR_BYTES) {
+        const uint32_t name_rva = read32(pe, d + 12);
+        if (name_rva == 0)
+            return; /* the table's end */
+        const char *name = string_at(pe, rva_offset(pe, name_rva));
+        if (name && strlen(name) < MAX_TEXT)
+            add_name(dlls, name);
+    }
+}
+
+/*
+ * Sorts the DLLs it needs into companions, which lie beside it and go with it
+ * wherever it is installed, and Windows' own; says on out of each companion
+ * and of each it needs that is neither. Returns how many are neither.
+ */
+static int check_companions(const board_check_options *o, const dll_names *dlls, FILE *out)
+{
+    int unfound = 0;
+    for (int i = 0; i < dlls->count; ++i) {
+        const char *name = dlls->names[i];
+        board_file file = {NULL, 0};
+        if (o->companion)
+            file = o->companion(name, o->context);
+        if (file.data) {
+            fprintf(out, "companion beside it: %s\n", name);
+            if (o->found_companion)
+                o->found_companion(name, o->context);
+            if (o->companion_done)
+                o->companion_done(&file, o->context);
+        } else if (o->windows_has && !o->windows_has(name, o->context)) {
+            fprintf(out, "it needs %s, which is neither beside it nor one of Windows' own\n", name);
+            ++unfound;
+        }
+    }
+    return unfound;
+}
+
 static int check(const board_check_options *o, const pe_file *pe, FILE *out)
 {
     const char *arch = o->bits == 32 ? "x86" : "x64";
@@ -318,6 +380,8 @@ static int check(const board_check_options *o, const pe_file *pe, FILE *out)
     find_exports(pe, found);
     int missing = 0, unfit = 0, decorated = 0, forwarded = 0, broken_forwards = 0;
     const char *first_forward = NULL;
+    dll_names needed = {0};
+    add_imports(pe, &needed);
     for (int f = 0; f < FUNCTION_COUNT; ++f) {
         const found_function *x = &found[f];
         if (x->kind == NOT_EXPORTED) {
@@ -340,6 +404,12 @@ static int check(const board_check_options *o, const pe_file *pe, FILE *out)
         } else if (x->kind == EXPORTED) {
             decorated += strcmp(x->export_name, functions[f].name) != 0;
             if (x->forward[0]) {
+                const char *dot = strrchr(x->forward, '.');
+                if (dot && dot != x->forward) {
+                    char module[MAX_TEXT];
+                    snprintf(module, sizeof module, "%.*s.dll", (int)(dot - x->forward), x->forward);
+                    add_name(&needed, module);
+                }
                 if (forwarded++ == 0)
                     first_forward = x->forward;
                 broken_forwards += !forward_fits(o, pe->bits, x, out);
@@ -357,6 +427,11 @@ static int check(const board_check_options *o, const pe_file *pe, FILE *out)
     if (broken_forwards) {
         fprintf(out, "does not fit: %d of its functions are forwarded to DLLs that do not provide them.\n",
             broken_forwards);
+        return BOARD_DOES_NOT_FIT;
+    }
+    const int unfound = check_companions(o, &needed, out);
+    if (unfound) {
+        fprintf(out, "does not fit: %d of the DLLs it needs are missing; Windows would not load it.\n", unfound);
         return BOARD_DOES_NOT_FIT;
     }
 

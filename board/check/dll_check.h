@@ -35,6 +35,11 @@ typedef struct
      * exports; NULL where nothing lies beside it. companion_done frees it. */
     board_file (*companion)(const char *name, void *context);
     void (*companion_done)(board_file *file, void *context);
+    /* Each DLL beside it that it needs, its companion; may be NULL. */
+    void (*found_companion)(const char *name, void *context);
+    /* Whether a DLL of that name is one of Windows' own; NULL where that cannot
+     * be told (board-check on Linux), which takes every other DLL for one. */
+    int (*windows_has)(const char *name, void *context);
     void *context;
 } board_check_options;
 
