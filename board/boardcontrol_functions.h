@@ -24,6 +24,10 @@
 #ifndef BOARDCONTROL_FUNCTIONS_H
 #define BOARDCONTROL_FUNCTIONS_H
 
+/* The library's file name without prefix and suffix: Orvane_boardcontrol_api.dll,
+ * libOrvane_boardcontrol_api.so. */
+#define BCTRL_LIBRARY_NAME "Orvane_boardcontrol_api"
+
 #define BCTRL_FOR_EACH_FUNCTION(X)                                                                           \
   X(bctrl_init, INIT, void)                                                                                  \
   X(bctrl_deinit, HANDLE, void)                                                                              \

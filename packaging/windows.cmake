@@ -53,15 +53,16 @@ function(powermonitor_windows_resources target file_type original_filename file_
     configure_file(windows/versioninfo.rc.in ${rc} @ONLY)
     target_sources(${target} PRIVATE ${rc})
 endfunction()
+set(board_dll ${BOARDCONTROL_LIBRARY_NAME}.dll)
 set(board_trace_description
-    "Orvane9 power monitor board-call recorder: forwards every call to Orvane_boardcontrol_api.real.dll and records it")
+    "Orvane9 power monitor board-call recorder: forwards every call to ${BOARDCONTROL_LIBRARY_NAME}.real.dll and records it")
 powermonitor_windows_resources(powermonitor VFT_APP powermonitor.exe "${app_name}"
     "1 ICON \"${windows_icon}\"\n1 24 \"${manifest}\"")
 set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/powermonitor.rc TARGET_DIRECTORY powermonitor
     PROPERTIES OBJECT_DEPENDS "${windows_icon};${manifest}")
 add_dependencies(powermonitor windows_icon)
-powermonitor_windows_resources(boardtrace VFT_DLL Orvane_boardcontrol_api.dll "${board_trace_description}")
-powermonitor_windows_resources(boardcontrol_standin VFT_DLL Orvane_boardcontrol_api.dll
+powermonitor_windows_resources(boardtrace VFT_DLL ${board_dll} "${board_trace_description}")
+powermonitor_windows_resources(boardcontrol_standin VFT_DLL ${board_dll}
     "SIMULATED Orvane9 board: the power monitor's stand-in board library; no hardware is read or switched")
 powermonitor_windows_resources(board_check VFT_APP board-check.exe
     "Orvane9 power monitor board-check: says whether a board DLL fits the program")
@@ -116,6 +117,10 @@ else()
     set(install_root "$PROGRAMFILES")
 endif()
 set(app_label "${app_name} (${bits}-bit)")
+# The installer's exit status where it refuses, before anything is written:
+# this Windows cannot run the program; the board DLL named does not fit.
+set(POWERMONITOR_INSTALLER_EXIT_WINDOWS_REFUSED 3)
+set(POWERMONITOR_INSTALLER_EXIT_BOARD_REFUSED 4)
 set(CPACK_GENERATOR NSIS ZIP)
 set(CPACK_PACKAGE_FILE_NAME powermonitor-${PROJECT_VERSION}-win${bits})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Power monitor for the Ardelin Orvane9 board")
@@ -133,7 +138,13 @@ set(nsis_defines
     INSTALL_ROOT "${install_root}"
     ICON "${windows_icon}"
     OLDEST_WINDOWS_BUILD ${POWERMONITOR_OLDEST_WINDOWS_BUILD}
-    OLDEST_WINDOWS "${POWERMONITOR_OLDEST_WINDOWS}")
+    OLDEST_WINDOWS "${POWERMONITOR_OLDEST_WINDOWS}"
+    BOARD_DLL ${board_dll}
+    BOARD_LIBRARY_NAME ${BOARDCONTROL_LIBRARY_NAME}
+    CHECK_FITS ${BOARD_CHECK_EXIT_FITS}
+    CHECK_FITS_SIMULATED ${BOARD_CHECK_EXIT_FITS_SIMULATED}
+    EXIT_WINDOWS_REFUSED ${POWERMONITOR_INSTALLER_EXIT_WINDOWS_REFUSED}
+    EXIT_BOARD_REFUSED ${POWERMONITOR_INSTALLER_EXIT_BOARD_REFUSED})
 set(CPACK_POWERMONITOR_NSIS_DEFINES "")
 while(nsis_defines)
     list(POP_FRONT nsis_defines name value)
@@ -146,9 +157,9 @@ endwhile()
 set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_SOURCE_DIR}/windows/staged.cmake)
 set(CPACK_POWERMONITOR_SIGN_PE ${CMAKE_CURRENT_SOURCE_DIR}/windows/sign-pe.sh)
 set(CPACK_POWERMONITOR_LABEL "${app_label}")
-set(CPACK_POWERMONITOR_SIGNED_FILES powermonitor.exe board-check.exe board-trace/Orvane_boardcontrol_api.dll)
+set(CPACK_POWERMONITOR_SIGNED_FILES powermonitor.exe board-check.exe board-trace/${board_dll})
 if(POWERMONITOR_SIMULATED_BOARD)
-    list(APPEND CPACK_POWERMONITOR_SIGNED_FILES Orvane_boardcontrol_api.dll)
+    list(APPEND CPACK_POWERMONITOR_SIGNED_FILES ${board_dll})
 endif()
 if(POWERMONITOR_REPRODUCIBLE)
     find_program(STRIP_NONDETERMINISM strip-nondeterminism)

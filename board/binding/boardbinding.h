@@ -14,7 +14,7 @@
 namespace BoardBinding {
 
 // The board DLL's file name, beside the program.
-inline constexpr wchar_t DllName[] = L"Orvane_boardcontrol_api.dll";
+inline constexpr wchar_t DllName[] = L"" BCTRL_LIBRARY_NAME ".dll";
 
 class Library
 {

@@ -23,7 +23,7 @@ void refuse(const std::wstring &path, const std::wstring &problem)
 {
     const std::wstring text = L"The " + std::wstring(ProgramName) + L" cannot use its board library\n" + path
         + L":\n" + problem
-        + L".\n\nInstall the board maker's Orvane_boardcontrol_api.dll with the power monitor's installer "
+        + L".\n\nInstall the board maker's " + BoardBinding::DllName + L" with the power monitor's installer "
           L"(the 32-bit installer for a 32-bit DLL, the 64-bit one for a 64-bit DLL), or ask board-check.exe "
           L"beside the program what a DLL lacks.";
     // Where the program was started from a console or a script, there too.

@@ -22,7 +22,7 @@
 enum { MAX_TEXT = 256, SECTION_HEADER_BYTES = 40, LARGEST_STACK_BYTES = 0xffff };
 enum { IMPORT_DESCRIPTOR_BYTES = 20, MAX_DLLS = 64 };
 enum { MACHINE_I386 = 0x14c, MACHINE_AMD64 = 0x8664, RT_VERSION_ID = 16 };
-const char board_dll_name[] = "Orvane_boardcontrol_api.dll";
+const char board_dll_name[] = BCTRL_LIBRARY_NAME ".dll";
 static const char simulated_mark[] = "SIMULATED";
 
 typedef struct

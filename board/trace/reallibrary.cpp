@@ -23,7 +23,7 @@ RealLibrary::RealLibrary()
     const std::wstring path = named && *named
         ? std::wstring(named)
         : BoardBinding::moduleFolder(reinterpret_cast<const void *>(&BoardTrace::functions))
-            + L"Orvane_boardcontrol_api.real.dll";
+            + L"" BCTRL_LIBRARY_NAME ".real.dll";
     const bool bound = library.open(path);
     if (bound && library.module() == GetModuleHandleW(nullptr)) {
         why = BoardBinding::utf8(path) + " is the program, not the board library";
@@ -39,7 +39,7 @@ RealLibrary::RealLibrary()
     if (!bound) {
         why = "the board library " + BoardBinding::utf8(path) + " cannot be used: "
             + BoardBinding::utf8(library.problem())
-            + "; rename the maker's DLL to Orvane_boardcontrol_api.real.dll or name it with BCTRL_TRACE_LIBRARY";
+            + "; rename the maker's DLL to " BCTRL_LIBRARY_NAME ".real.dll or name it with BCTRL_TRACE_LIBRARY";
         return;
     }
     for (int i = 0; i < FunctionCount; ++i)
@@ -70,7 +70,7 @@ RealLibrary::RealLibrary()
             missing += (missing.empty() ? "" : ", ") + std::string(BoardTrace::functions[i].name);
     }
     if (!missing.empty()) {
-        why = "no libOrvane_boardcontrol_api.so after the recorder in the load order provides " + missing
+        why = "no lib" BCTRL_LIBRARY_NAME ".so after the recorder in the load order provides " + missing
             + (path.empty() ? std::string() : " (" + path + " provides the others)");
         return;
     }

@@ -29,7 +29,10 @@ BrandingText "${APP_NAME} ${VERSION}"
 !define MUI_UNICON "${ICON}"
 !define MUI_ABORTWARNING
 
-!include "${__FILEDIR__}\board.nsh"
+!include "${__FILEDIR__}\boardcheck.nsh"
+!include "${__FILEDIR__}\boardlibrary.nsh"
+!include "${__FILEDIR__}\boardpage.nsh"
+!include "${__FILEDIR__}\upgrade.nsh"
 
 !insertmacro MUI_PAGE_LICENSE "${LICENSE_FILE}"
 !insertmacro MUI_PAGE_DIRECTORY
@@ -119,18 +122,9 @@ FunctionEnd
 
 Section "Uninstall"
   ; A board DLL that is not our simulated board stays where it is.
-  StrCpy $R0 ""
-  ${If} ${FileExists} "$INSTDIR\${BOARD_DLL}"
-    !insertmacro BoardCheck "$INSTDIR\board-check.exe" "$INSTDIR\${BOARD_DLL}"
-    ${If} $0 != ${CHECK_FITS_SIMULATED}
-      StrCpy $R0 "$INSTDIR\${BOARD_DLL}.kept"
-      Rename "$INSTDIR\${BOARD_DLL}" $R0
-    ${EndIf}
-  ${EndIf}
+  !insertmacro KeepBoardDll "$INSTDIR\board-check.exe" "$INSTDIR" "$INSTDIR\${BOARD_DLL}.kept" $R0
   !insertmacro DeleteInstalledFiles
-  ${If} $R0 != ""
-    Rename $R0 "$INSTDIR\${BOARD_DLL}"
-  ${EndIf}
+  !insertmacro RestoreBoardDll "$INSTDIR" $R0
   Delete "$INSTDIR\Uninstall.exe"
   RMDir "$INSTDIR"
   ${If} $R0 != ""

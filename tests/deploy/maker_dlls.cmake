@@ -3,27 +3,7 @@
 # each naming a maker's compiler gives the exports, a dispatching shim, exports
 # forwarded to a DLL beside it; and DLLs that the program cannot use. Their
 # exports are named by .def files made from the interface's list of functions.
-# Each lies in a folder of its own under maker/, as Orvane_boardcontrol_api.dll.
-
-# The list: "name;bytes" for each function, bytes being its __stdcall @N.
-file(READ ${PROJECT_SOURCE_DIR}/board/boardcontrol_functions.h list_header)
-string(REGEX MATCHALL "X\\(bctrl_[A-Za-z_]+, [A-Z]+," entries "${list_header}")
-string(REGEX MATCHALL "#define BCTRL_SHAPE_STACK_BYTES_[A-Z]+ [0-9]+" sizes "${list_header}")
-set(maker_functions)
-foreach(entry IN LISTS entries)
-    string(REGEX MATCH "X\\(([A-Za-z_]+), ([A-Z]+)," _ "${entry}")
-    set(name ${CMAKE_MATCH_1})
-    set(shape ${CMAKE_MATCH_2})
-    foreach(size IN LISTS sizes)
-        if(size MATCHES "BCTRL_SHAPE_STACK_BYTES_${shape} ([0-9]+)")
-            list(APPEND maker_functions "${name}:${CMAKE_MATCH_1}")
-        endif()
-    endforeach()
-endforeach()
-list(LENGTH maker_functions count)
-if(NOT count EQUAL 18)
-    message(FATAL_ERROR "maker_dlls.cmake read ${count} functions of boardcontrol_functions.h")
-endif()
+# Each lies in a folder of its own under maker/, under the board library's name.
 
 set(maker_dir ${CMAKE_CURRENT_BINARY_DIR}/maker)
 set(MAKER_DLL_SHAPES)
@@ -33,7 +13,7 @@ set(MAKER_DLL_SHAPES)
 function(maker_dll shape)
     cmake_parse_arguments(PARSE_ARGV 1 dll "TABLE" "CONVENTION;NAMING;FORWARD_TO;WITHOUT" "BYTES")
     set(def "EXPORTS\n")
-    foreach(entry IN LISTS maker_functions)
+    foreach(entry IN LISTS BOARDCONTROL_FUNCTIONS)
         string(REPLACE ":" ";" entry "${entry}")
         list(GET entry 0 name)
         list(GET entry 1 bytes)
@@ -83,7 +63,7 @@ function(maker_dll shape)
         target_compile_definitions(${target} PRIVATE TRACING_TABLE)
     endif()
     set_target_properties(${target} PROPERTIES
-        OUTPUT_NAME Orvane_boardcontrol_api PREFIX ""
+        OUTPUT_NAME ${BOARDCONTROL_LIBRARY_NAME} PREFIX ""
         RUNTIME_OUTPUT_DIRECTORY ${maker_dir}/${shape}
         C_VISIBILITY_PRESET hidden)
     set(MAKER_DLL_SHAPES ${MAKER_DLL_SHAPES} ${shape} PARENT_SCOPE)
@@ -121,7 +101,7 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 8)
 else()
     set(other_compiler x86_64-w64-mingw32-gcc-posix)
 endif()
-set(other_dll ${maker_dir}/unfit-architecture/Orvane_boardcontrol_api.dll)
+set(other_dll ${maker_dir}/unfit-architecture/${BOARDCONTROL_LIBRARY_NAME}.dll)
 add_custom_command(OUTPUT ${other_dll}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${maker_dir}/unfit-architecture
     COMMAND ${other_compiler} -O2 -shared -DBCTRL_BUILDING_LIBRARY -I${PROJECT_SOURCE_DIR}/board

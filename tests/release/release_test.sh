@@ -91,8 +91,8 @@ check_signatures() {
     name=$(basename "$file")
     case "$name" in
     *.exe | *.dll)
-        # 7-Zip names a second file of the same name (the 32-bit installer's
-        # programs for __stdcall DLLs) name_1.
+        # 7-Zip names a second file of the same name (the installer's own
+        # board-check, the recorder beside the stand-in) name_1.
         if [[ "$name" =~ ^(powermonitor|board-check|Orvane_boardcontrol_api|Uninstall)(_[0-9]+)?\.(exe|dll)$ ]]; then
             verify_signature "$file"
         elif rm -f "$work/signature.p7s" && osslsigncode extract-signature -in "$file" -out "$work/signature.p7s" >/dev/null 2>&1; then
@@ -107,10 +107,10 @@ for package in "$first/main/build/release/signed"/*; do
     7zz x -y -aou -o"$work/unpacked" "$package" >/dev/null
     while IFS= read -r -d '' file; do check_signatures "$file"; done < <(find "$work/unpacked" -type f -print0)
 done
-# The two installers; in the 64-bit one the program, board-check (twice: one
-# for the installer's own use), the stand-in, the recorder and the uninstaller,
-# in the 32-bit one three more for __stdcall DLLs; in each ZIP four.
-[ "$checked" -eq $((2 + 6 + 9 + 4 + 4)) ] || fail "$checked signed files in the signed release, not 25"
+# The two installers; in each the program, board-check (twice: one for the
+# installer's own use), the stand-in, the recorder and the uninstaller; in
+# each ZIP four.
+[ "$checked" -eq $((2 + 6 + 6 + 4 + 4)) ] || fail "$checked signed files in the signed release, not 22"
 say "PASS: $checked signed files verify against the test's certificate authority, and only with it"
 
 # 3. Each signed installer against the second clone's own unsigned build.

@@ -1,0 +1,24 @@
+; The upgrade: the previous version's uninstaller runs first, and whatever it
+; does, the board DLL that is not ours stays where it was.
+
+; Runs the previous version's uninstaller, keeping its board DLL in place
+; whatever that uninstaller does with it (older ones deleted it).
+Function RemovePreviousVersion
+  ReadRegStr $R0 HKLM "${UNINSTALL_KEY}" "UninstallString"
+  StrCpy $R1 $R0 1
+  ${If} $R1 == '"'
+    StrCpy $R0 $R0 -1 1
+  ${EndIf}
+  ${If} $R0 == ""
+  ${OrIfNot} ${FileExists} $R0
+    Return
+  ${EndIf}
+  ${GetParent} $R0 $R1
+  !insertmacro KeepBoardDll "$PLUGINSDIR\board-check.exe" $R1 "$R1\${BOARD_DLL}.kept" $R2
+  DetailPrint "Removing the previous version from $R1"
+  ExecWait '"$R0" /S _?=$R1'
+  Delete $R0
+  !insertmacro RestoreBoardDll $R1 $R2
+  RMDir $R1
+FunctionEnd
+
