@@ -118,9 +118,10 @@ else()
 endif()
 set(app_label "${app_name} (${bits}-bit)")
 # The installer's exit status where it refuses, before anything is written:
-# this Windows cannot run the program; the board DLL named does not fit.
-set(POWERMONITOR_INSTALLER_EXIT_WINDOWS_REFUSED 3)
-set(POWERMONITOR_INSTALLER_EXIT_BOARD_REFUSED 4)
+# this Windows cannot run the program; the board DLL named does not fit. The
+# tests read them too.
+set(POWERMONITOR_INSTALLER_EXIT_WINDOWS_REFUSED 3 CACHE INTERNAL "")
+set(POWERMONITOR_INSTALLER_EXIT_BOARD_REFUSED 4 CACHE INTERNAL "")
 set(CPACK_GENERATOR NSIS ZIP)
 set(CPACK_PACKAGE_FILE_NAME powermonitor-${PROJECT_VERSION}-win${bits})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Power monitor for the Ardelin Orvane9 board")

@@ -32,7 +32,11 @@ if [ -n "$WINE" ]; then
     run_probe() {
         local folder=$work/probe-$RANDOM
         mkdir -p "$folder"
-        cp "$probe" "$(dirname "$probe")"/lib*.dll "$folder/"
+        # As the installed program lies: the runtime and Qt beside it, which
+        # the recorder needs; the board library's own DLLs are never looked
+        # for on PATH.
+        cp "$probe" "$folder/"
+        ln -s "$(dirname "$probe")"/lib*.dll "$QT_BIN"/Qt*Core.dll "$folder/"
         if [ "${2:-}" = recorded ]; then
             cp "$1/$dll" "$folder/Orvane_boardcontrol_api.real.dll"
             cp "$recorder" "$folder/$dll"
