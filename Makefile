@@ -16,7 +16,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 configure_flags = $(if $(BUILD_TYPE),-DCMAKE_BUILD_TYPE=$(BUILD_TYPE)) $(CMAKE_FLAGS)
 
 .PHONY: all deps configure build run test bench sanitize memcheck check-static fuzz screenshot \
-        windows test-windows screenshot-windows release test-release clean
+        windows test-windows bench-windows screenshot-windows release test-release clean
 
 all: build
 
@@ -109,6 +109,10 @@ windows:
 
 test-windows: windows
 	ctest --preset windows-$(WINDOWS_ARCH) --parallel $(JOBS)
+
+# A board call through the Windows binding beside a direct call, under Wine.
+bench-windows: windows
+	scripts/wine-run.sh $(CURDIR)/$(WINDOWS_DIR)/wine-tests $(CURDIR)/build/windows-qt-$(WINDOWS_ARCH)/bin $(WINDOWS_DIR)/bin/bench_binding.exe
 
 # The README's pictures of the Windows program, at 100 % and 150 %, taken under Wine on Xvfb.
 screenshot-windows: windows
