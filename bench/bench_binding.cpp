@@ -35,6 +35,7 @@ int main()
     const double boundUs = BenchTiming::medianMicroseconds(CallsPerSample, [&] { bound(handle, &state); });
     BoardBinding::Bound<bctrl_result> {library.function(Id::bctrl_deinit)}(handle);
 
-    std::printf("direct_ns %.1f\nbound_ns %.1f\nratio %.2f\n", directUs * 1000, boundUs * 1000, boundUs / directUs);
+    std::printf(
+        "direct_ns %.1f\nbound_ns %.1f\nratio %.2f\n", directUs * 1000, boundUs * 1000, boundUs / directUs);
     return 0;
 }

@@ -19,7 +19,11 @@ if ! clang-format --dry-run --Werror "${sources[@]}"; then
 fi
 
 echo "--- clang-tidy"
-mapfile -t units < <(git ls-files '*.c' '*.cpp')
+# What this build compiles: the Windows-only units (the binding, its
+# benchmark) are checked by the Windows builds' warnings, as errors in CI.
+mapfile -t units < <(git ls-files '*.c' '*.cpp' | while read -r unit; do
+    grep -qF "\"file\": \"$PWD/$unit\"" "$build/compile_commands.json" && echo "$unit"; done)
+echo "checking ${#units[@]} of $(git ls-files '*.c' '*.cpp' | wc -l) units, those this build compiles"
 # The build's generated moc sources must exist for the test units to parse.
 # clang-tidy exits non-zero when it cannot check a file (a compile error, a
 # crash); that fails the check as surely as a finding does.

@@ -58,8 +58,8 @@ void put32(QByteArray &data, int at, quint32 value)
 // A DLL image with one section that holds the code, the export table, an
 // import table of the DLLs named and, where a description is given, a version
 // resource that carries it.
-QByteArray dllImage(
-    int bits, const QList<Export> &exports, const QString &description = {}, const QList<QByteArray> &imports = {})
+QByteArray dllImage(int bits, const QList<Export> &exports, const QString &description = {},
+    const QList<QByteArray> &imports = {})
 {
     QByteArray section;
     auto place = [&section](const QByteArray &bytes) {
@@ -254,20 +254,22 @@ void TestBoardCheck::verdict_data()
     const Companions none;
     // A jump into another DLL: the code does not show how it returns.
     const QByteArray thunk = QByteArray::fromHex("ff2500000000");
-    QTest::newRow("plain C") << dllImage(32, cdecl) << 32 << none << int(BOARD_FITS) << "fits this program (x86)";
+    QTest::newRow("plain C") << dllImage(32, cdecl) << 32 << none << int(BOARD_FITS)
+                             << "fits this program (x86)";
     QTest::newRow("__stdcall, plain names")
         << dllImage(32, stdcall) << 32 << none << int(BOARD_FITS) << "with plain names (bctrl_deinit)";
-    QTest::newRow("name@N") << dllImage(32, boardExports(true, Naming::MinGW)) << 32 << none << int(BOARD_FITS)
-                            << "remark: its names say its functions are __stdcall";
-    QTest::newRow("_name@N") << dllImage(32, boardExports(true, Naming::Msvc)) << 32 << none << int(BOARD_FITS)
-                             << "(_bctrl_deinit@4)";
+    QTest::newRow("name@N") << dllImage(32, boardExports(true, Naming::MinGW)) << 32 << none
+                            << int(BOARD_FITS) << "remark: its names say its functions are __stdcall";
+    QTest::newRow("_name@N") << dllImage(32, boardExports(true, Naming::Msvc)) << 32 << none
+                             << int(BOARD_FITS) << "(_bctrl_deinit@4)";
     QTest::newRow("_name@N and plain names") << dllImage(32, boardExports(true, Naming::Msvc) + cdecl) << 32
                                              << none << int(BOARD_FITS) << "fits this program";
     QTest::newRow("code that jumps elsewhere")
         << dllImage(32, withCode(stdcall, {}, thunk)) << 32 << none << int(BOARD_FITS) << "fits this program";
     QTest::newRow("@N that is not the interface's")
         << dllImage(32, renamed(stdcall, "bctrl_get_pgood_states", "bctrl_get_pgood_states@4")) << 32 << none
-        << int(BOARD_DOES_NOT_FIT) << "bctrl_get_pgood_states@4 takes 4 bytes of arguments, and the program passes 8";
+        << int(BOARD_DOES_NOT_FIT)
+        << "bctrl_get_pgood_states@4 takes 4 bytes of arguments, and the program passes 8";
     QTest::newRow("__fastcall") << dllImage(32, boardExports(false, Naming::Fastcall)) << 32 << none
                                 << int(BOARD_DOES_NOT_FIT) << "@bctrl_deinit@4 is __fastcall";
     QTest::newRow("_name, which is not looked for")
@@ -285,7 +287,8 @@ void TestBoardCheck::verdict_data()
         << "bctrl_init is forwarded to Orvane_board_core.dll, which is not beside it";
     QTest::newRow("forwarded to a DLL without it")
         << dllImage(32, forwardedTo(cdecl, "Orvane_board_core")) << 32
-        << Companions {{"Orvane_board_core.dll", dllImage(32, boardExports(false, Naming::Plain, "bctrl_init"))}}
+        << Companions {{"Orvane_board_core.dll",
+               dllImage(32, boardExports(false, Naming::Plain, "bctrl_init"))}}
         << int(BOARD_DOES_NOT_FIT) << "which does not export bctrl_init";
     QTest::newRow("forwarded to a DLL of the other architecture")
         << dllImage(64, forwardedTo(cdecl, "Orvane_board_core")) << 64
@@ -310,7 +313,8 @@ void TestBoardCheck::verdict_data()
     QTest::newRow("a maker's version information")
         << dllImage(32, cdecl, QStringLiteral("Board control library")) << 32 << none << int(BOARD_FITS)
         << "its version information: \"Board control library\"";
-    QTest::newRow("not a DLL") << QByteArray("MZ but nothing more, and then some text to be long enough for it")
+    QTest::newRow("not a DLL") << QByteArray(
+        "MZ but nothing more, and then some text to be long enough for it")
                                << 32 << none << int(BOARD_UNREADABLE) << "not a Windows DLL";
     QTest::newRow("cut short") << dllImage(32, cdecl).left(0x50) << 32 << none << int(BOARD_UNREADABLE)
                                << "(no PE header)";

@@ -57,8 +57,8 @@ std::wstring widen(const std::string &text)
 // file is no DLL for x86 or x64.
 int dllBits(const std::wstring &path)
 {
-    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-        FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file = CreateFileW(
+        path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return 0;
     unsigned char header[HeaderBytes] = {};
@@ -79,13 +79,15 @@ int dllBits(const std::wstring &path)
 std::wstring windowsError(DWORD error)
 {
     wchar_t *text = nullptr;
-    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<wchar_t *>(&text), 0, nullptr);
+    FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        error, 0, reinterpret_cast<wchar_t *>(&text), 0, nullptr);
     std::wstring said = L"Windows error " + std::to_wstring(error);
     if (text) {
         std::wstring message = text;
         LocalFree(text);
-        while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' || message.back() == L'.'))
+        while (!message.empty()
+            && (message.back() == L'\n' || message.back() == L'\r' || message.back() == L'.'))
             message.pop_back();
         said += L": " + message;
     }
@@ -106,7 +108,8 @@ std::wstring loadProblem(const std::wstring &path, DWORD error)
             return L"it is not a Windows DLL for x86 or x64";
     }
     if (error == ERROR_MOD_NOT_FOUND)
-        return L"a DLL that it needs is not beside it, nor one of Windows' own (" + windowsError(error) + L")";
+        return L"a DLL that it needs is not beside it, nor one of Windows' own (" + windowsError(error)
+            + L")";
     return L"Windows cannot load it (" + windowsError(error) + L")";
 }
 
@@ -122,10 +125,12 @@ std::wstring missingFunction(HMODULE module, const Function &f)
     const std::string name = f.name;
     const std::string fastcall = "@" + name + "@" + std::to_string(f.stackBytes);
     if (find(module, fastcall))
-        return L"it exports " + widen(fastcall) + L", a __fastcall function, which takes its arguments "
-                                                  L"in registers";
+        return L"it exports " + widen(fastcall)
+            + L", a __fastcall function, which takes its arguments "
+              L"in registers";
     for (int bytes = 0; bytes <= LargestStackBytes; bytes += 4) {
-        for (const std::string &other : {name + "@" + std::to_string(bytes), "_" + name + "@" + std::to_string(bytes)}) {
+        for (const std::string &other :
+            {name + "@" + std::to_string(bytes), "_" + name + "@" + std::to_string(bytes)}) {
             if (bytes != f.stackBytes && find(module, other))
                 return L"it exports " + widen(other) + L", which takes " + std::to_wstring(bytes)
                     + L" bytes of arguments where the program passes " + std::to_wstring(f.stackBytes);
@@ -147,9 +152,9 @@ bool Library::open(const std::wstring &path)
     // Windows 7 SP1 without update KB2533623 lacks the LOAD_LIBRARY_SEARCH_*
     // flags; AddDllDirectory came with them.
     const bool searchFlags = GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "AddDllDirectory") != nullptr;
-    const DWORD flags = searchFlags
-        ? LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32
-        : LOAD_WITH_ALTERED_SEARCH_PATH;
+    const DWORD flags = searchFlags ? LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_APPLICATION_DIR
+            | LOAD_LIBRARY_SEARCH_SYSTEM32
+                                    : LOAD_WITH_ALTERED_SEARCH_PATH;
     const HMODULE module = LoadLibraryExW(path.c_str(), nullptr, flags);
     if (!module) {
         why = loadProblem(path, GetLastError());
@@ -201,7 +206,8 @@ std::string utf8(const std::wstring &text)
 {
     if (text.empty())
         return {};
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
+    const int bytes
+        = WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
     std::string out(std::size_t(bytes), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), out.data(), bytes, nullptr, nullptr);
     return out;

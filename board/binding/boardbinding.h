@@ -55,8 +55,8 @@ std::string utf8(const std::wstring &text);
 // stack pointer is restored from a callee-saved register after the call,
 // which is right whether the callee removed its arguments (__stdcall) or left
 // them to the caller (__cdecl).
-extern "C" std::uint32_t boardbinding_call(const void *function, const std::uint32_t *words, std::uint32_t count)
-    __asm__("boardbinding_call_x86");
+extern "C" std::uint32_t boardbinding_call(
+    const void *function, const std::uint32_t *words, std::uint32_t count) __asm__("boardbinding_call_x86");
 #endif
 
 // A bound function called as Result function(args...): Bound<int>{f}(a, b).

@@ -22,8 +22,8 @@ constexpr wchar_t ProgramName[] = L"Orvane9 power monitor";
 void refuse(const std::wstring &path, const std::wstring &problem)
 {
     const std::wstring text = L"The " + std::wstring(ProgramName) + L" cannot use its board library\n" + path
-        + L":\n" + problem
-        + L".\n\nInstall the board maker's " + BoardBinding::DllName + L" with the power monitor's installer "
+        + L":\n" + problem + L".\n\nInstall the board maker's " + BoardBinding::DllName
+        + L" with the power monitor's installer "
           L"(the 32-bit installer for a 32-bit DLL, the 64-bit one for a 64-bit DLL), or ask board-check.exe "
           L"beside the program what a DLL lacks.";
     // Where the program was started from a console or a script, there too.
@@ -38,8 +38,8 @@ BoardBinding::Library &bind()
 {
     static BoardBinding::Library library;
     if (!library.isOpen()) {
-        const std::wstring path = BoardBinding::moduleFolder(reinterpret_cast<const void *>(&refuse))
-            + BoardBinding::DllName;
+        const std::wstring path
+            = BoardBinding::moduleFolder(reinterpret_cast<const void *>(&refuse)) + BoardBinding::DllName;
         if (!library.open(path))
             refuse(path, library.problem());
     }
@@ -55,7 +55,7 @@ const BoardBinding::Library &board = bind();
 #define BOARDBINDING_DEFINE(name, shape, output)                                                             \
   extern "C" BCTRL_SHAPE_RETURN_##shape BCTRL_CALL name BCTRL_SHAPE_PARAMETERS_##shape(output)               \
   {                                                                                                          \
-    return Bound<BCTRL_SHAPE_RETURN_##shape> {board.function(Id::name)} BCTRL_SHAPE_ARGUMENTS_##shape;      \
+    return Bound<BCTRL_SHAPE_RETURN_##shape> {board.function(Id::name)} BCTRL_SHAPE_ARGUMENTS_##shape;       \
   }
 // NOLINTEND(bugprone-macro-parentheses)
 

@@ -51,16 +51,16 @@ typedef struct
 /* How a function of the interface is exported. */
 typedef enum {
     NOT_EXPORTED,
-    EXPORTED,        /* name, name@N or _name@N: the names the binding looks for */
-    OTHER_BYTES,     /* name@M or _name@M: its arguments are not the interface's */
-    FASTCALL,        /* @name@M: __fastcall, arguments in registers */
+    EXPORTED,    /* name, name@N or _name@N: the names the binding looks for */
+    OTHER_BYTES, /* name@M or _name@M: its arguments are not the interface's */
+    FASTCALL,    /* @name@M: __fastcall, arguments in registers */
 } export_kind;
 
 typedef struct
 {
     export_kind kind;
     char export_name[MAX_TEXT];
-    int bytes;          /* the M of OTHER_BYTES */
+    int bytes;              /* the M of OTHER_BYTES */
     char forward[MAX_TEXT]; /* "MODULE.name" of a forwarded export, else "" */
 } found_function;
 
@@ -119,7 +119,8 @@ static const char *pe_read(pe_file *pe)
     pe->sections_offset = optional + read16(pe, nt + 20);
     /* No more sections than the file holds headers for. */
     pe->section_count = read16(pe, nt + 6);
-    const size_t room = pe->sections_offset < pe->size ? (pe->size - pe->sections_offset) / SECTION_HEADER_BYTES : 0;
+    const size_t room
+        = pe->sections_offset < pe->size ? (pe->size - pe->sections_offset) / SECTION_HEADER_BYTES : 0;
     if (pe->section_count > room)
         pe->section_count = room;
     const size_t directories = optional + (pe->bits == 32 ? 92 : 108);
@@ -296,7 +297,8 @@ static int forward_fits(const board_check_options *o, int bits, const found_func
             if (target[f].kind == EXPORTED && strcmp(target[f].export_name, dot + 1) == 0)
                 fits = 1;
         if (!fits)
-            fprintf(out, "%s is forwarded to %s, which does not export %s\n", x->export_name, companion, dot + 1);
+            fprintf(
+                out, "%s is forwarded to %s, which does not export %s\n", x->export_name, companion, dot + 1);
     }
     if (o->companion_done)
         o->companion_done(&file, o->context);
@@ -324,7 +326,8 @@ static void add_imports(const pe_file *pe, dll_names *dlls)
     const size_t at = rva_offset(pe, pe->import_rva);
     if (pe->import_rva == 0 || at == 0)
         return;
-    for (size_t d = at; d <= pe->size - IMPORT_DESCRIPTOR_BYTES && dlls->count < MAX_DLLS; d += IMPORT_DESCRIPTOR_BYTES) {
+    for (size_t d = at; d <= pe->size - IMPORT_DESCRIPTOR_BYTES && dlls->count < MAX_DLLS;
+         d += IMPORT_DESCRIPTOR_BYTES) {
         const uint32_t name_rva = read32(pe, d + 12);
         if (name_rva == 0)
             return; /* the table's end */
@@ -396,8 +399,8 @@ static int check(const board_check_options *o, const pe_file *pe, FILE *out)
         const found_function *x = &found[f];
         if (x->kind == OTHER_BYTES) {
             ++unfit;
-            fprintf(out, "%s takes %d bytes of arguments, and the program passes %d\n", x->export_name, x->bytes,
-                functions[f].bytes);
+            fprintf(out, "%s takes %d bytes of arguments, and the program passes %d\n", x->export_name,
+                x->bytes, functions[f].bytes);
         } else if (x->kind == FASTCALL) {
             ++unfit;
             fprintf(out, "%s is __fastcall, which takes its arguments in registers\n", x->export_name);
@@ -431,7 +434,8 @@ static int check(const board_check_options *o, const pe_file *pe, FILE *out)
     }
     const int unfound = check_companions(o, &needed, out);
     if (unfound) {
-        fprintf(out, "does not fit: %d of the DLLs it needs are missing; Windows would not load it.\n", unfound);
+        fprintf(
+            out, "does not fit: %d of the DLLs it needs are missing; Windows would not load it.\n", unfound);
         return BOARD_DOES_NOT_FIT;
     }
 
@@ -440,7 +444,8 @@ static int check(const board_check_options *o, const pe_file *pe, FILE *out)
     if (forwarded)
         fprintf(out, "%d of them forwarded to a DLL beside it (%s)\n", forwarded, first_forward);
     if (pe->bits == 32 && decorated)
-        fprintf(out, "remark: its names say its functions are __stdcall; the program calls either convention\n");
+        fprintf(
+            out, "remark: its names say its functions are __stdcall; the program calls either convention\n");
 
     char description[MAX_TEXT];
     file_description(pe, description, sizeof description);

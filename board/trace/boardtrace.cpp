@@ -13,8 +13,8 @@
 // bctrl_deinit. Nothing here ever stops or changes a call: a record that
 // cannot be written is said once, and the calls go on.
 #define BCTRL_BUILDING_LIBRARY
-#include "boardcontrol_api.h"
 #include "boardbinding.h"
+#include "boardcontrol_api.h"
 #include "boardcontrol_functions.h"
 #include "recorder.h"
 

@@ -37,9 +37,10 @@ RealLibrary::RealLibrary()
         return;
     }
     if (!bound) {
-        why = "the board library " + BoardBinding::utf8(path) + " cannot be used: "
-            + BoardBinding::utf8(library.problem())
-            + "; rename the maker's DLL to " BCTRL_LIBRARY_NAME ".real.dll or name it with BCTRL_TRACE_LIBRARY";
+        why = "the board library " + BoardBinding::utf8(path)
+            + " cannot be used: " + BoardBinding::utf8(library.problem())
+            + "; rename the maker's DLL to " BCTRL_LIBRARY_NAME
+              ".real.dll or name it with BCTRL_TRACE_LIBRARY";
         return;
     }
     for (int i = 0; i < FunctionCount; ++i)

@@ -52,7 +52,7 @@ enum {
 #  define TABLE_INDEX(name, shape, output) name##_index,
     BCTRL_FOR_EACH_FUNCTION(TABLE_INDEX)
 #  undef TABLE_INDEX
-    table_size
+        table_size
 };
 static void *table[table_size];
 
@@ -72,7 +72,7 @@ static void fill_table(void)
 #  define DEFINE(name, shape, output)                                                                        \
     BCTRL_SHAPE_RETURN_##shape BCTRL_CALL name BCTRL_SHAPE_PARAMETERS_##shape(output)                        \
     {                                                                                                        \
-      typedef BCTRL_SHAPE_RETURN_##shape(BCTRL_CALL * entry) BCTRL_SHAPE_PARAMETERS_##shape(output);         \
+      typedef BCTRL_SHAPE_RETURN_##shape(BCTRL_CALL *entry) BCTRL_SHAPE_PARAMETERS_##shape(output);          \
       if (name##_index == bctrl_init_index)                                                                  \
         fill_table();                                                                                        \
       return ((entry)table[name##_index])BCTRL_SHAPE_ARGUMENTS_##shape;                                      \
