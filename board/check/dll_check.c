@@ -125,14 +125,16 @@ static const char *pe_read(pe_file *pe)
         pe->section_count = room;
     const size_t directories = optional + (pe->bits == 32 ? 92 : 108);
     const uint32_t count = read32(pe, directories);
+    /* Each entry 8 bytes, its RVA and its size: exports, imports, resources. */
+    const size_t entries = directories + 4;
     if (count > 0) {
-        pe->export_rva = read32(pe, directories + 4);
-        pe->export_size = read32(pe, directories + 8);
+        pe->export_rva = read32(pe, entries);
+        pe->export_size = read32(pe, entries + 4);
     }
     if (count > 1)
-        pe->import_rva = read32(pe, directories + 4 + 1 * 8);
+        pe->import_rva = read32(pe, entries + 8);
     if (count > 2)
-        pe->resource_rva = read32(pe, directories + 4 + 2 * 8);
+        pe->resource_rva = read32(pe, entries + 16);
     return NULL;
 }
 
