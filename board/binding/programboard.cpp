@@ -46,8 +46,9 @@ BoardBinding::Library &bind()
     return library;
 }
 
-// Bound as the program starts, before main().
-const BoardBinding::Library &board = bind();
+// Bound as the program starts, before main(); each call asks again, so that
+// none can come before it, whatever the order of the program's initialisers.
+const bool boundAtStart = bind().isOpen();
 
 } // namespace
 
@@ -55,7 +56,7 @@ const BoardBinding::Library &board = bind();
 #define BOARDBINDING_DEFINE(name, shape, output)                                                             \
   extern "C" BCTRL_SHAPE_RETURN_##shape BCTRL_CALL name BCTRL_SHAPE_PARAMETERS_##shape(output)               \
   {                                                                                                          \
-    return Bound<BCTRL_SHAPE_RETURN_##shape> {board.function(Id::name)} BCTRL_SHAPE_ARGUMENTS_##shape;       \
+    return Bound<BCTRL_SHAPE_RETURN_##shape> {bind().function(Id::name)} BCTRL_SHAPE_ARGUMENTS_##shape;      \
   }
 // NOLINTEND(bugprone-macro-parentheses)
 
