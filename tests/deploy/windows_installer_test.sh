@@ -19,7 +19,8 @@
 #              program makes every call with the board's handle and arguments
 #   upgrade    an upgrade one patch up keeps the board DLL and its companions,
 #              with one Add/Remove Programs entry
-#   refusals   DLLs that do not fit are refused (exit status 4), nothing changed
+#   refusals   DLLs that do not fit are refused (exit status 4), nothing changed;
+#              one copied by hand makes the program say so in a box and exit 3
 #   uninstall  with the other architecture's installer (OTHER_INSTALLER_DIR)
 #              both install side by side and the other runs once this one is
 #              gone; the uninstaller leaves the DLLs that are not ours and
@@ -253,6 +254,14 @@ refusals)
     mkdir -p "$work/alone"
     cp "$maker/stdcall-forwarded/$dll" "$alone"
     refuse "a forwarding DLL without its companion" "$alone"
+    # The same DLL copied by hand over the installed one: the program says so
+    # in a box of its own, before any window and any board call, and exits 3.
+    mv "$folder/$dll" "$work/installed.dll"
+    cp "$maker/unfit-missing/$dll" "$folder/$dll"
+    POWERMONITOR_E2E_TITLE="Orvane9 power monitor" POWERMONITOR_E2E_STATUS=3 run_traced "$work/trace-unfit"
+    [ ! -e "$work/trace-unfit" ] || fail "the program called a board that does not fit: $(cat "$work/trace-unfit")"
+    mv "$work/installed.dll" "$folder/$dll"
+    echo "a DLL without bctrl_reset_modem copied by hand: the program said so in its own box, exit 3, no board call"
     if [ "$bits" = 64 ]; then
         said=$({ wine "$folder/board-check.exe" "$(windows_path "$maker/unfit-architecture/$dll")" || true; } | tr -d '\r')
         grep -q "install powermonitor-$EXPECTED_VERSION-win32.exe instead" <<<"$said" ||

@@ -8,7 +8,9 @@
 # POWERMONITOR_E2E_LAUNCHER names a loader that runs PROGRAM in the process it
 # was started as (wine, for the Windows build), so the window's pid is the same.
 # POWERMONITOR_E2E_SCREEN sets the X screen's size (1024x900 by default). The
-# PASS line gives the window's size, WIDTHxHEIGHT.
+# PASS line gives the window's size, WIDTHxHEIGHT. POWERMONITOR_E2E_TITLE and
+# POWERMONITOR_E2E_STATUS expect another window, such as a message box, and
+# another exit status.
 set -euo pipefail
 
 program=$1
@@ -33,7 +35,9 @@ if ! found=$("$tools/x11_window" wait "$pid" 30); then
 fi
 window=$(sed -n 1p <<<"$found")
 title=$(sed -n 2p <<<"$found")
-if [ "$title" != "Ardelin Orvane9 power monitor" ]; then
+expected_title=${POWERMONITOR_E2E_TITLE:-Ardelin Orvane9 power monitor}
+expected_status=${POWERMONITOR_E2E_STATUS:-0}
+if [ "$title" != "$expected_title" ]; then
     echo "FAIL: the window's title is '$title'" >&2
     exit 1
 fi
@@ -49,8 +53,8 @@ size=$("$tools/x11_window" wait "$pid" 10 | sed -n 3p)
 status=0
 wait "$pid" || status=$?
 trap - EXIT
-if [ "$status" -ne 0 ]; then
+if [ "$status" -ne "$expected_status" ]; then
     echo "FAIL: $program exited with status $status after its window was closed" >&2
     exit 1
 fi
-echo "PASS: window $window \"$title\" shown at $size, closed by WM_DELETE_WINDOW, exit status 0"
+echo "PASS: window $window \"$title\" shown at $size, closed by WM_DELETE_WINDOW, exit status $status"
