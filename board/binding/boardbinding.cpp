@@ -13,9 +13,9 @@
 #endif
 
 #if defined(_WIN32) && defined(__i386__)
-// boardbinding_call(function, words, count), under its assembler name: the words copied below a 16-byte
-// aligned stack pointer, the call, then ESP back from EBP, which both
-// conventions keep.
+// boardbinding_call(function, words, count), under its assembler name: the
+// words copied below a 16-byte aligned stack pointer, the call, then ESP back
+// from EBP, which both conventions keep.
 __asm__(".text\n"
         ".globl boardbinding_call_x86\n"
         "boardbinding_call_x86:\n"
@@ -126,8 +126,7 @@ std::wstring missingFunction(HMODULE module, const Function &f)
     const std::string fastcall = "@" + name + "@" + std::to_string(f.stackBytes);
     if (find(module, fastcall))
         return L"it exports " + widen(fastcall)
-            + L", a __fastcall function, which takes its arguments "
-              L"in registers";
+            + L", a __fastcall function, which takes its arguments in registers";
     for (int bytes = 0; bytes <= LargestStackBytes; bytes += 4) {
         for (const std::string &other :
             {name + "@" + std::to_string(bytes), "_" + name + "@" + std::to_string(bytes)}) {
