@@ -86,15 +86,15 @@ static unsigned char *read_file(const char *path, size_t *size)
     return data;
 }
 
-/* The folder of the checked DLL, for its companions. */
-static char folder[4096];
+enum { MAX_FOLDER = 4096, MAX_NAME = 255 };
 
+/* A DLL in the checked one's folder, which context holds. */
 static board_file read_companion(const char *name, void *context)
 {
-    (void)context;
+    const char *folder = context;
     board_file file = {NULL, 0};
-    char path[sizeof folder + 256];
-    if (strchr(name, '/') || strchr(name, '\\') || strlen(name) > 255)
+    char path[MAX_FOLDER + MAX_NAME + 1];
+    if (strchr(name, '/') || strchr(name, '\\') || strlen(name) > MAX_NAME)
         return file;
     snprintf(path, sizeof path, "%s%s", folder, name);
     file.data = read_file(path, &file.size);
@@ -168,11 +168,13 @@ int main(int argc, char **argv)
 #endif
     if (!dll)
         return usage("name the DLL to check");
+    char folder[MAX_FOLDER] = "";
     const char *slash = strrchr(dll, '/');
     const char *backslash = strrchr(dll, '\\');
     slash = backslash > slash ? backslash : slash;
     if (slash && (size_t)(slash - dll) + 1 < sizeof folder)
         snprintf(folder, sizeof folder, "%.*s", (int)(slash - dll) + 1, dll);
+    o.context = folder;
 
     FILE *out = stdout;
     if (companions) {
