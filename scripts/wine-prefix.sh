@@ -19,24 +19,28 @@ flock 9
 [ -f "$ready" ] && exit 0
 
 export WINEPREFIX=$prefix WINEDEBUG=-all
+# Debian's wine runs everything through 32-bit Wine once that is installed; on
+# a host that runs no 32-bit program the prefix is made with 64-bit Wine alone.
+wine=wine
+"$(dirname "$0")/wine-loader.sh" --arch x86 >/dev/null 2>&1 || wine=/usr/lib/wine/wine64
 # No Mono and no Gecko: nothing here needs them, and Wine would offer to download them.
-WINEDLLOVERRIDES="mscoree,mshtml=" wineboot --init >/dev/null 2>&1
+WINEDLLOVERRIDES="mscoree,mshtml=" "$wine" wineboot.exe --init >/dev/null 2>&1
 # Nor Wine's menu builder, which would copy the installer's Start-menu entries
 # into the desktop menus of the user running the tests.
-wine reg add 'HKCU\Software\Wine\DllOverrides' /v winemenubuilder.exe /d '' /f >/dev/null
+"$wine" reg add 'HKCU\Software\Wine\DllOverrides' /v winemenubuilder.exe /d '' /f >/dev/null
 # Windows' UI font: Qt's Windows font database takes only fonts registered in
 # the prefix, so without this the window is drawn in a serif fallback that no
 # Windows uses (and with other column widths). Wine's own Tahoma stands in.
 fonts=/usr/share/wine/fonts
 [ -f "$fonts/tahoma.ttf" ] || { echo "wine-prefix.sh: no $fonts/tahoma.ttf: install fonts-wine. $(cat "$(dirname "$0")/install-hint.txt")" >&2; exit 1; }
 cp "$fonts/tahoma.ttf" "$fonts/tahomabd.ttf" "$prefix/drive_c/windows/Fonts/"
-wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\Fonts' /v 'Tahoma (TrueType)' /d tahoma.ttf /f >/dev/null
-wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\Fonts' /v 'Tahoma Bold (TrueType)' /d tahomabd.ttf /f >/dev/null
+"$wine" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\Fonts' /v 'Tahoma (TrueType)' /d tahoma.ttf /f >/dev/null
+"$wine" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\Fonts' /v 'Tahoma Bold (TrueType)' /d tahomabd.ttf /f >/dev/null
 if [ -n "${WINE_WINDOWS_VERSION:-}" ]; then
-    wine winecfg -v "$WINE_WINDOWS_VERSION" >/dev/null 2>&1
+    "$wine" winecfg -v "$WINE_WINDOWS_VERSION" >/dev/null 2>&1
 fi
 if [ -n "$platform" ]; then
-    wine reg add 'HKCU\Environment' /v QT_QPA_PLATFORM /d "$platform" /f >/dev/null
+    "$wine" reg add 'HKCU\Environment' /v QT_QPA_PLATFORM /d "$platform" /f >/dev/null
 fi
 wineserver -w
 touch "$ready"

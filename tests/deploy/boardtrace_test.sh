@@ -24,7 +24,9 @@ rm -rf "$work"
 mkdir -p "$work"
 
 WINE=
-[[ $probe == *.exe ]] && WINE=$("$(dirname "$0")/../../scripts/wine-loader.sh" "$probe")
+if [[ $probe == *.exe ]]; then
+    WINE=$("$(dirname "$0")/../../scripts/wine-loader.sh" "$probe") || exit $?
+fi
 if [ -n "$WINE" ]; then
     dll=Orvane_boardcontrol_api.dll
     windows_path() { local path=${1//\//\\}; echo "Z:$path"; }

@@ -26,7 +26,7 @@ export WINEDEBUG=-all WINEPATH="Z:${QT_BIN//\//\\}"
 "$here/../../scripts/wine-prefix.sh" "$WINEPREFIX" offscreen
 # No display: the program's message box cannot wait for a click.
 unset DISPLAY WAYLAND_DISPLAY
-wine=$("$here/../../scripts/wine-loader.sh" "$probe")
+wine=$("$here/../../scripts/wine-loader.sh" "$probe") || exit $?
 
 # folder SHAPE [recorded]: a folder laid out as the installed program's, with
 # the probe, the program, Qt and the runtime, and the shape's DLLs, the board

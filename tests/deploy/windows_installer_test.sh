@@ -40,7 +40,7 @@ scripts=$here/../../scripts
 dll=$BOARD_DLL
 fail() { echo "FAIL: $*" >&2; exit 1; }
 # A step that fails leaves its mark: the prefixes stay for a look.
-trap 'status=$?; [ "$status" = 0 ] || touch "$work/failed-$step"' EXIT
+trap 'status=$?; [ "$status" = 0 ] || [ "$status" = 77 ] || touch "$work/failed-$step"' EXIT
 short_sha() { sha256sum "$1" | cut -c 1-12; }
 windows_path() { local path=${1//\//\\}; echo "Z:$path"; }
 
@@ -94,6 +94,13 @@ zipped() {
         grep -v '/$' | sed 's|^[^/]*/||' | sort
 }
 
+# Both installers are 32-bit programs, as installers usually are: without
+# 32-bit Wine they would exit 0 having installed nothing, and a host that runs
+# no 32-bit program skips every step (exit status 77).
+if [ "$step" != clean ]; then
+    "$scripts/wine-loader.sh" --arch x86 >/dev/null || exit $?
+fi
+
 case "$step" in
 make)
     rm -rf "$work"
@@ -109,9 +116,6 @@ make)
     (cd "$build_dir" && cpack -G NSIS -B "$work/next" -R "$next_version" \
         -D CPACK_PACKAGE_FILE_NAME="powermonitor-$next_version-win$bits" >/dev/null)
     [ -f "$next_installer" ] || fail "cpack made no installer for $next_version"
-    # Both installers are 32-bit programs: without 32-bit Wine they would exit 0
-    # having installed nothing.
-    "$scripts/wine-loader.sh" "$installer" >/dev/null || fail "the installer cannot run under Wine here"
     # The 64-bit program is made for Windows 10 1809 and later; Wine's default here is Windows 7.
     [ "$bits" = 64 ] && export WINE_WINDOWS_VERSION=win10
     "$scripts/wine-prefix.sh" "$WINEPREFIX"
