@@ -14,7 +14,7 @@ if [ "$1" = --arch ]; then
     machine=$2
     [ "$machine" = x64 ] && machine=8664
     [ "$machine" = x86 ] && machine=014c
-    program="a $2 program"
+    program="an $2 program"
 else
     program=$1
     # The PE header's offset is at 0x3c; its machine field follows the 4-byte signature.
