@@ -218,8 +218,9 @@ boarddll)
         run_traced "$work/trace-$shape" "$work/window-$shape.png" >"$work/e2e-$shape.log" ||
             fail "$shape: $(cat "$work/e2e-$shape.log")"
         count=$("$here/intact_calls.sh" "$work/trace-$shape")
+        with=$(cd "$maker/$shape" && for companion in *.dll; do [ "$companion" = "$dll" ] || printf ' with %s' "$companion"; done)
         printf '%-18s installed: exit %s, byte for byte%s; the program made %s calls, each with handle 7ace0001\n' \
-            "$shape" "$status" "$(ls "$maker/$shape" | grep -vxF "$dll" | sed 's/^/ with /' | paste -sd ' ')" "$count"
+            "$shape" "$status" "$with" "$count"
     done
     ;;
 
@@ -228,11 +229,13 @@ upgrade)
     shape=$(awk '{ print $NF }' <<<"$FITTING_SHAPES")
     install "$installer" /S /BOARDDLL="$(windows_path "$maker/$shape/$dll")"
     [ "$status" = 0 ] || fail "installing $shape exited with $status"
-    before=$(cd "$folder" && sha256sum "$dll" $(ls "$maker/$shape"))
+    # The board DLL and its companions, by the names they have beside it.
+    mapfile -t dlls < <(cd "$maker/$shape" && ls ./*.dll)
+    before=$(cd "$folder" && sha256sum "${dlls[@]}")
     files=$(cd "$folder" && find . -type f | sort)
     install "$next_installer" /S
     entries=$(wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /reg:32 | tr -d '\r' | grep -c "Orvane9 power monitor ($bits-bit" || true)
-    [ "$status" = 0 ] && [ "$(cd "$folder" && sha256sum "$dll" $(ls "$maker/$shape"))" = "$before" ] ||
+    [ "$status" = 0 ] && [ "$(cd "$folder" && sha256sum "${dlls[@]}")" = "$before" ] ||
         fail "the upgrade (exit $status) did not keep the board DLL and its companions"
     grep -qxF "DisplayVersion=$next_version" <<<"$(arp_entry)" && [ "$entries" = 1 ] ||
         fail "after the upgrade Add/Remove Programs has $entries entries: $(arp_entry | grep DisplayVersion)"
