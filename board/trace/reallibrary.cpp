@@ -25,10 +25,6 @@ RealLibrary::RealLibrary()
         : BoardBinding::moduleFolder(reinterpret_cast<const void *>(&BoardTrace::functions))
             + L"" BCTRL_LIBRARY_NAME ".real.dll";
     const bool bound = library.open(path);
-    if (bound && library.module() == GetModuleHandleW(nullptr)) {
-        why = BoardBinding::utf8(path) + " is the program, not the board library";
-        return;
-    }
     HMODULE own = nullptr;
     GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
         reinterpret_cast<LPCWSTR>(&BoardTrace::functions), &own);
