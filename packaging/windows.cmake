@@ -55,7 +55,7 @@ function(powermonitor_windows_resources target file_type original_filename file_
 endfunction()
 set(board_dll ${BOARDCONTROL_LIBRARY_NAME}.dll)
 set(board_trace_description
-    "Orvane9 power monitor board-call recorder: forwards every call to ${BOARDCONTROL_LIBRARY_NAME}.real.dll and records it")
+    "${BOARD_CHECK_RECORDER_MARK}: forwards every call to ${BOARDCONTROL_LIBRARY_NAME}.real.dll and records it")
 powermonitor_windows_resources(powermonitor VFT_APP powermonitor.exe "${app_name}"
     "1 ICON \"${windows_icon}\"\n1 24 \"${manifest}\"")
 set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/powermonitor.rc TARGET_DIRECTORY powermonitor
@@ -63,7 +63,7 @@ set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/powermonitor.rc TARGET_D
 add_dependencies(powermonitor windows_icon)
 powermonitor_windows_resources(boardtrace VFT_DLL ${board_dll} "${board_trace_description}")
 powermonitor_windows_resources(boardcontrol_standin VFT_DLL ${board_dll}
-    "SIMULATED Orvane9 board: the power monitor's stand-in board library; no hardware is read or switched")
+    "${BOARD_CHECK_SIMULATED_MARK} Orvane9 board: the power monitor's stand-in board library; no hardware is read or switched")
 powermonitor_windows_resources(board_check VFT_APP board-check.exe
     "Orvane9 power monitor board-check: says whether a board DLL fits the program")
 

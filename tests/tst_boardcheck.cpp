@@ -146,6 +146,35 @@ QByteArray dllImage(int bits, const QList<Export> &exports, const QString &descr
     return image + section;
 }
 
+// The image with count section headers: its own section first, then empty ones
+// at ascending addresses far above it; its section's bytes move past them.
+QByteArray withSections(const QByteArray &image, int bits, int count)
+{
+    const int header = 0x58 + (bits == 32 ? 224 : 240);
+    const QByteArray own = image.mid(header, 40);
+    const int dataAt = (header + 40 * count + 0x1ff) & ~0x1ff;
+    QByteArray out = image.left(header);
+    out += own;
+    for (int i = 1; i < count; ++i) {
+        QByteArray empty(40, '\0');
+        put32(empty, 12, 0x01000000u + 0x1000u * quint32(i));
+        out += empty;
+    }
+    out.resize(dataAt, '\0');
+    put16(out, 0x46, quint16(count));
+    put32(out, header + 20, quint32(dataAt));
+    put32(out, header + 16, quint32(image.size()) - sectionFileOffset);
+    return out + image.mid(int(sectionFileOffset));
+}
+
+// The file offset of the export directory of an image dllImage made.
+int exportDirectory(const QByteArray &image, int bits)
+{
+    const int directories = 0x58 + (bits == 32 ? 92 : 108);
+    return int(
+        qFromLittleEndian<quint32>(image.constData() + directories + 4) - sectionRva + sectionFileOffset);
+}
+
 enum class Naming { Plain, MinGW, Msvc, Fastcall };
 
 // The 18 functions, each returning as a function of its convention would.
@@ -308,7 +337,7 @@ void TestBoardCheck::verdict_data()
     QTest::newRow("64-bit DLL, 64-bit program")
         << dllImage(64, cdecl) << 64 << none << int(BOARD_FITS) << "fits this program (x64)";
     QTest::newRow("our simulated board")
-        << dllImage(32, cdecl, QStringLiteral("SIMULATED Orvane9 board")) << 32 << none
+        << dllImage(32, cdecl, QStringLiteral(BOARD_CHECK_SIMULATED_MARK " Orvane9 board")) << 32 << none
         << int(BOARD_FITS_SIMULATED) << "it is the power monitor's SIMULATED board";
     QTest::newRow("a maker's version information")
         << dllImage(32, cdecl, QStringLiteral("Board control library")) << 32 << none << int(BOARD_FITS)
@@ -326,7 +355,32 @@ void TestBoardCheck::verdict_data()
     QByteArray sections = dllImage(32, cdecl);
     put16(sections, 0x46, 0xffff);
     QTest::newRow("more sections than the file holds")
-        << sections << 32 << none << int(BOARD_FITS) << "fits this program (x86)";
+        << sections << 32 << none << int(BOARD_UNREADABLE) << "its section table runs past its end";
+    QByteArray disordered = dllImage(32, cdecl);
+    put16(disordered, 0x46, 2);
+    QTest::newRow("sections out of order")
+        << disordered << 32 << none << int(BOARD_UNREADABLE) << "its sections are out of order";
+    QTest::newRow("as many sections as a header can name") << withSections(dllImage(64, cdecl), 64,
+        0xffff) << 64 << none << int(BOARD_FITS) << "fits this program (x64)";
+    QByteArray names = dllImage(32, cdecl);
+    put32(names, exportDirectory(names, 32) + 24, 0xffffffffu);
+    QTest::newRow("more export names than the file holds")
+        << names << 32 << none << int(BOARD_FITS) << "fits this program (x86)";
+    // The names' table holds one entry: a name of 'x' to the file's last byte.
+    QByteArray unterminated = dllImage(32, cdecl);
+    const auto tableRva = quint32(unterminated.size()) - sectionFileOffset + sectionRva;
+    unterminated += QByteArray(4, '\0') + QByteArray(300, 'x');
+    put32(unterminated, int(tableRva - sectionRva + sectionFileOffset), tableRva + 4);
+    put32(unterminated, 0x58 + 224 + 16, quint32(unterminated.size()) - sectionFileOffset);
+    put32(unterminated, exportDirectory(unterminated, 32) + 24, 1);
+    put32(unterminated, exportDirectory(unterminated, 32) + 32, tableRva);
+    QTest::newRow("a name without an end")
+        << unterminated << 32 << none << int(BOARD_DOES_NOT_FIT) << "missing functions";
+
+    // Our own DLLs, told by their version information.
+    QTest::newRow("our board-call recorder")
+        << dllImage(32, cdecl, QStringLiteral(BOARD_CHECK_RECORDER_MARK ": forwards every call")) << 32
+        << none << int(BOARD_DOES_NOT_FIT) << "rename that one to " BCTRL_LIBRARY_NAME ".real.dll";
 }
 
 void TestBoardCheck::verdict()

@@ -31,7 +31,7 @@
 #  include <windows.h>
 #endif
 
-enum { MAX_DLL_BYTES = 256 * 1024 * 1024 };
+enum { MAX_DLL_BYTES = 256 * 1024 * 1024, MAX_LONG_PATH = 32767 };
 
 static int usage(const char *message)
 {
@@ -65,9 +65,47 @@ static int parse_options(int argc, char **argv, board_check_options *o, const ch
     return -1;
 }
 
+#ifdef _WIN32
+/*
+ * Paths travel as UTF-8 inside board-check and become UTF-16 to open a file,
+ * so that any name Windows can give a file is read, whatever the code page;
+ * past MAX_PATH as a \\?\ path.
+ */
+static FILE *open_file(const char *path)
+{
+    const int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, NULL, 0);
+    if (length <= 0 || length > MAX_LONG_PATH)
+        return NULL;
+    static const wchar_t long_prefix[] = L"\\\\?\\";
+    enum { PREFIX = sizeof long_prefix / sizeof long_prefix[0] - 1 };
+    wchar_t *wide = malloc(sizeof(wchar_t) * (size_t)(length + PREFIX));
+    if (!wide)
+        return NULL;
+    wchar_t *name = wide + PREFIX;
+    MultiByteToWideChar(CP_UTF8, 0, path, -1, name, length);
+    const int absolute = ((name[0] | 0x20) >= L'a' && (name[0] | 0x20) <= L'z' && name[1] == L':'
+        && (name[2] == L'\\' || name[2] == L'/'));
+    if (absolute && length > MAX_PATH) {
+        for (wchar_t *c = name; *c; ++c)
+            if (*c == L'/')
+                *c = L'\\';
+        memcpy(wide, long_prefix, sizeof(wchar_t) * PREFIX);
+        name = wide;
+    }
+    FILE *file = _wfopen(name, L"rb");
+    free(wide);
+    return file;
+}
+#else
+static FILE *open_file(const char *path)
+{
+    return fopen(path, "rb");
+}
+#endif
+
 static unsigned char *read_file(const char *path, size_t *size)
 {
-    FILE *file = fopen(path, "rb");
+    FILE *file = open_file(path);
     if (!file)
         return NULL;
     unsigned char *data = NULL;
@@ -86,18 +124,22 @@ static unsigned char *read_file(const char *path, size_t *size)
     return data;
 }
 
-enum { MAX_FOLDER = 4096, MAX_NAME = 255 };
+enum { MAX_FOLDER = 4 * MAX_LONG_PATH, MAX_NAME = 255 }; /* UTF-8 bytes */
 
 /* A DLL in the checked one's folder, which context holds. */
 static board_file read_companion(const char *name, void *context)
 {
     const char *folder = context;
     board_file file = {NULL, 0};
-    char path[MAX_FOLDER + MAX_NAME + 1];
     if (strchr(name, '/') || strchr(name, '\\') || strlen(name) > MAX_NAME)
         return file;
-    snprintf(path, sizeof path, "%s%s", folder, name);
+    const size_t room = strlen(folder) + strlen(name) + 1;
+    char *path = malloc(room);
+    if (!path)
+        return file;
+    snprintf(path, room, "%s%s", folder, name);
     file.data = read_file(path, &file.size);
+    free(path);
     return file;
 }
 
@@ -137,8 +179,51 @@ static int windows_has(const char *name, void *context)
 }
 #endif
 
+#ifdef _WIN32
+/* The command line as UTF-8, whatever the code page; NULL where it cannot be had. */
+static char **utf8_arguments(int *argc)
+{
+    wchar_t **wide = CommandLineToArgvW(GetCommandLineW(), argc);
+    if (!wide)
+        return NULL;
+    char **argv = calloc((size_t)*argc + 1, sizeof(char *));
+    for (int i = 0; argv && i < *argc; ++i) {
+        const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, NULL, 0, NULL, NULL);
+        argv[i] = bytes > 0 ? malloc((size_t)bytes) : NULL;
+        if (!argv[i]) {
+            argv = NULL; /* the process ends soon: what was taken goes with it */
+            break;
+        }
+        WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, argv[i], bytes, NULL, NULL);
+    }
+    LocalFree(wide);
+    return argv;
+}
+
+/* The full path of this program as UTF-8, or "" where it cannot be had. */
+static void own_path(char *path, size_t room)
+{
+    path[0] = '\0';
+    wchar_t wide[MAX_LONG_PATH + 1];
+    const DWORD length = GetModuleFileNameW(NULL, wide, MAX_LONG_PATH + 1);
+    if (length == 0 || length > MAX_LONG_PATH)
+        return;
+    if (WideCharToMultiByte(CP_UTF8, 0, wide, -1, path, (int)room, NULL, NULL) <= 0)
+        path[0] = '\0';
+}
+#endif
+
 int main(int argc, char **argv)
 {
+#ifdef _WIN32
+    argv = utf8_arguments(&argc);
+    if (!argv)
+        return usage("cannot read the command line");
+    /* What it says names files in UTF-8: a console shows them so. */
+    if (GetFileType(GetStdHandle(STD_OUTPUT_HANDLE)) == FILE_TYPE_CHAR)
+        SetConsoleOutputCP(CP_UTF8);
+#endif
+
     board_check_options o = {0};
     o.companion = read_companion;
     o.companion_done = free_companion;
@@ -155,10 +240,10 @@ int main(int argc, char **argv)
         return usage("--arch is needed here: this board-check is not a Windows program");
 
 #ifdef _WIN32
-    char beside[MAX_PATH];
+    static char beside[MAX_FOLDER + MAX_NAME + 1];
     if (!dll) {
-        const DWORD length = GetModuleFileNameA(NULL, beside, sizeof beside);
-        char *slash = length > 0 && length < sizeof beside ? strrchr(beside, '\\') : NULL;
+        own_path(beside, MAX_FOLDER);
+        char *slash = strrchr(beside, '\\');
         const size_t name_bytes = strlen(board_dll_name) + 1;
         if (!slash || (size_t)(slash - beside) + 1 + name_bytes > sizeof beside)
             return usage("name the DLL to check");
@@ -168,20 +253,27 @@ int main(int argc, char **argv)
 #endif
     if (!dll)
         return usage("name the DLL to check");
-    char folder[MAX_FOLDER] = "";
+    /* Its companions are read from its own folder, never from the current one. */
+    static char folder[MAX_FOLDER] = "";
     const char *slash = strrchr(dll, '/');
     const char *backslash = strrchr(dll, '\\');
     slash = backslash > slash ? backslash : slash;
-    if (slash && (size_t)(slash - dll) + 1 < sizeof folder)
+    if (slash && (size_t)(slash - dll) + 1 >= sizeof folder)
+        return usage("the DLL's path is too long");
+    if (slash)
         snprintf(folder, sizeof folder, "%.*s", (int)(slash - dll) + 1, dll);
     o.context = folder;
 
     FILE *out = stdout;
     if (companions) {
         o.found_companion = print_companion;
-        out = tmpfile(); /* the rest of what it says goes unread */
+#ifdef _WIN32
+        out = fopen("NUL", "w"); /* the rest of what it says goes unread */
+#else
+        out = fopen("/dev/null", "w");
+#endif
         if (!out)
-            return usage("cannot make a temporary file");
+            return usage("cannot open the null device");
     }
     fprintf(out, "%s:\n", dll);
     size_t size = 0;

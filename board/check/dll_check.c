@@ -20,10 +20,19 @@
 #endif
 
 enum { MAX_TEXT = 256, SECTION_HEADER_BYTES = 40, LARGEST_STACK_BYTES = 0xffff };
-enum { IMPORT_DESCRIPTOR_BYTES = 20, MAX_DLLS = 64 };
+/* No DLL a loader accepts has more: they bound the work a crafted file can ask for. */
+enum {
+    IMPORT_DESCRIPTOR_BYTES = 20,
+    MAX_DLLS = 64,
+    MAX_IMPORT_DESCRIPTORS = 4096,
+    MAX_RESOURCE_ENTRIES = 4096
+};
 enum { MACHINE_I386 = 0x14c, MACHINE_AMD64 = 0x8664, RT_VERSION_ID = 16 };
 const char board_dll_name[] = BCTRL_LIBRARY_NAME ".dll";
-static const char simulated_mark[] = "SIMULATED";
+static const char simulated_mark[] = BOARD_CHECK_SIMULATED_MARK;
+static const char recorder_mark[] = BOARD_CHECK_RECORDER_MARK;
+/* Every name the check looks for starts so, after an optional '_' or '@'. */
+static const char function_prefix[] = "bctrl_";
 
 typedef struct
 {
@@ -36,13 +45,20 @@ static const function_entry functions[] = {BCTRL_FOR_EACH_FUNCTION(BCTRL_CHECK_E
 #undef BCTRL_CHECK_ENTRY
 enum { FUNCTION_COUNT = sizeof functions / sizeof functions[0] };
 
+/*
+ * Offsets into the file are 64-bit whatever the build's size_t: a sum of two
+ * 32-bit fields never wraps into the buffer. Every read is checked against
+ * the file's size.
+ */
+typedef uint64_t offset;
+
 typedef struct
 {
     const unsigned char *data;
-    size_t size;
+    offset size;
     int bits;
-    size_t sections_offset;
-    size_t section_count;
+    offset sections_offset;
+    uint32_t section_count;
     uint32_t export_rva, export_size;
     uint32_t import_rva;
     uint32_t resource_rva;
@@ -64,51 +80,71 @@ typedef struct
     char forward[MAX_TEXT]; /* "MODULE.name" of a forwarded export, else "" */
 } found_function;
 
-static uint32_t read16(const pe_file *pe, size_t at)
+static uint32_t read16(const pe_file *pe, offset at)
 {
     return at <= pe->size && pe->size - at >= 2 ? (uint32_t)(pe->data[at] | pe->data[at + 1] << 8) : 0;
 }
 
-static uint32_t read32(const pe_file *pe, size_t at)
+static uint32_t read32(const pe_file *pe, offset at)
 {
     return at <= pe->size && pe->size - at >= 4 ? read16(pe, at) | read16(pe, at + 2) << 16 : 0;
 }
 
-/* The file offset of an RVA, or 0 where no section holds it. */
-static size_t rva_offset(const pe_file *pe, uint32_t rva)
+static uint32_t section_address(const pe_file *pe, uint32_t i)
 {
-    for (size_t i = 0; i < pe->section_count; ++i) {
-        const size_t header = pe->sections_offset + i * SECTION_HEADER_BYTES;
-        const uint32_t virtual_size = read32(pe, header + 8);
-        const uint32_t address = read32(pe, header + 12);
-        const uint32_t raw_size = read32(pe, header + 16);
-        const uint32_t raw = read32(pe, header + 20);
-        const uint32_t span = virtual_size > raw_size ? virtual_size : raw_size;
-        if (rva >= address && rva - address < span && rva - address < raw_size) {
-            const size_t offset = (size_t)raw + (rva - address);
-            return offset < pe->size ? offset : 0;
-        }
+    return read32(pe, pe->sections_offset + (offset)i * SECTION_HEADER_BYTES + 12);
+}
+
+/*
+ * The file offset of an RVA, or 0 where no section holds it. The sections
+ * are in ascending order (pe_read refuses others, as Windows does), so the
+ * one that may hold it is found by halving.
+ */
+static offset rva_offset(const pe_file *pe, uint32_t rva)
+{
+    uint32_t low = 0, high = pe->section_count;
+    while (high - low > 1) {
+        const uint32_t middle = low + (high - low) / 2;
+        if (section_address(pe, middle) <= rva)
+            low = middle;
+        else
+            high = middle;
+    }
+    if (pe->section_count == 0)
+        return 0;
+    const offset header = pe->sections_offset + (offset)low * SECTION_HEADER_BYTES;
+    const uint32_t virtual_size = read32(pe, header + 8);
+    const uint32_t address = read32(pe, header + 12);
+    const uint32_t raw_size = read32(pe, header + 16);
+    const uint32_t raw = read32(pe, header + 20);
+    const uint32_t span = virtual_size > raw_size ? virtual_size : raw_size;
+    if (rva >= address && rva - address < span && rva - address < raw_size) {
+        const offset at = (offset)raw + (rva - address);
+        return at < pe->size ? at : 0;
     }
     return 0;
 }
 
-/* A NUL-terminated string at offset, or NULL where the file ends first. */
-static const char *string_at(const pe_file *pe, size_t offset)
+/* A NUL-terminated string shorter than MAX_TEXT at offset, else NULL. */
+static const char *string_at(const pe_file *pe, offset at)
 {
-    if (offset == 0 || offset >= pe->size || !memchr(pe->data + offset, '\0', pe->size - offset))
+    if (at == 0 || at >= pe->size)
         return NULL;
-    return (const char *)pe->data + offset;
+    const offset room = pe->size - at < MAX_TEXT ? pe->size - at : MAX_TEXT;
+    if (!memchr(pe->data + at, '\0', (size_t)room))
+        return NULL;
+    return (const char *)pe->data + at;
 }
 
 static const char *pe_read(pe_file *pe)
 {
     if (pe->size < 0x40 || pe->data[0] != 'M' || pe->data[1] != 'Z')
         return "it is not a Windows DLL (no MZ header)";
-    const size_t nt = read32(pe, 0x3c);
+    const offset nt = read32(pe, 0x3c);
     if (nt > pe->size || pe->size - nt < 24 || memcmp(pe->data + nt, "PE\0\0", 4) != 0)
         return "it is not a Windows DLL (no PE header)";
     const uint32_t machine = read16(pe, nt + 4);
-    const size_t optional = nt + 24;
+    const offset optional = nt + 24;
     const uint32_t magic = read16(pe, optional);
     if (machine == MACHINE_I386 && magic == 0x10b)
         pe->bits = 32;
@@ -117,16 +153,18 @@ static const char *pe_read(pe_file *pe)
     else
         return "it is a Windows DLL for neither x86 nor x64";
     pe->sections_offset = optional + read16(pe, nt + 20);
-    /* No more sections than the file holds headers for. */
     pe->section_count = read16(pe, nt + 6);
-    const size_t room
+    const offset room
         = pe->sections_offset < pe->size ? (pe->size - pe->sections_offset) / SECTION_HEADER_BYTES : 0;
     if (pe->section_count > room)
-        pe->section_count = room;
-    const size_t directories = optional + (pe->bits == 32 ? 92 : 108);
+        return "it is cut short (its section table runs past its end)";
+    for (uint32_t i = 1; i < pe->section_count; ++i)
+        if (section_address(pe, i) <= section_address(pe, i - 1))
+            return "it is no DLL that Windows would load (its sections are out of order)";
+    const offset directories = optional + (pe->bits == 32 ? 92 : 108);
     const uint32_t count = read32(pe, directories);
     /* Each entry 8 bytes, its RVA and its size: exports, imports, resources. */
-    const size_t entries = directories + 4;
+    const offset entries = directories + 4;
     if (count > 0) {
         pe->export_rva = read32(pe, entries);
         pe->export_size = read32(pe, entries + 4);
@@ -175,21 +213,23 @@ static export_kind name_kind(const char *name, const function_entry *f, int *byt
 static void find_exports(const pe_file *pe, found_function *found)
 {
     memset(found, 0, sizeof(found_function) * FUNCTION_COUNT);
-    const size_t dir = rva_offset(pe, pe->export_rva);
+    const offset dir = rva_offset(pe, pe->export_rva);
     if (pe->export_rva == 0 || dir == 0)
         return;
-    uint32_t names = read32(pe, dir + 24);
     const uint32_t addresses = read32(pe, dir + 20);
-    if (names > pe->size / 4)
-        names = (uint32_t)(pe->size / 4); /* no more names than the file could list */
-    const size_t functions_at = rva_offset(pe, read32(pe, dir + 28));
-    const size_t names_at = rva_offset(pe, read32(pe, dir + 32));
-    const size_t ordinals_at = rva_offset(pe, read32(pe, dir + 36));
+    const offset functions_at = rva_offset(pe, read32(pe, dir + 28));
+    const offset names_at = rva_offset(pe, read32(pe, dir + 32));
+    const offset ordinals_at = rva_offset(pe, read32(pe, dir + 36));
     if (!functions_at || !names_at || !ordinals_at)
         return;
-    for (uint32_t n = 0; n < names; ++n) {
-        const char *name = string_at(pe, rva_offset(pe, read32(pe, names_at + 4 * (size_t)n)));
-        if (!name || strlen(name) >= MAX_TEXT)
+    /* No more names than the file holds entries for. */
+    offset names = read32(pe, dir + 24);
+    if (names > (pe->size - names_at) / 4)
+        names = (pe->size - names_at) / 4;
+    for (offset n = 0; n < names; ++n) {
+        const char *name = string_at(pe, rva_offset(pe, read32(pe, names_at + 4 * n)));
+        const char *plain = name && (name[0] == '_' || name[0] == '@') ? name + 1 : name;
+        if (!plain || strncmp(plain, function_prefix, sizeof function_prefix - 1) != 0)
             continue;
         for (int f = 0; f < FUNCTION_COUNT; ++f) {
             found_function *x = &found[f];
@@ -202,10 +242,10 @@ static void find_exports(const pe_file *pe, found_function *found)
             x->bytes = bytes;
             snprintf(x->export_name, sizeof x->export_name, "%s", name);
             x->forward[0] = '\0';
-            const uint32_t index = read16(pe, ordinals_at + 2 * (size_t)n);
+            const uint32_t index = read16(pe, ordinals_at + 2 * n);
             if (kind != EXPORTED || index >= addresses)
                 continue;
-            const uint32_t rva = read32(pe, functions_at + 4 * (size_t)index);
+            const uint32_t rva = read32(pe, functions_at + 4 * (offset)index);
             if (rva >= pe->export_rva && rva - pe->export_rva < pe->export_size) {
                 const char *forward = string_at(pe, rva_offset(pe, rva));
                 snprintf(x->forward, sizeof x->forward, "%s", forward ? forward : "?");
@@ -218,19 +258,19 @@ static void find_exports(const pe_file *pe, found_function *found)
 static void file_description(const pe_file *pe, char *text, size_t room)
 {
     text[0] = '\0';
-    const size_t base = rva_offset(pe, pe->resource_rva);
+    const offset base = rva_offset(pe, pe->resource_rva);
     if (pe->resource_rva == 0 || base == 0)
         return;
     /* Type RT_VERSION, then its first name, then its first language. */
     uint32_t entry_dir = 0;
     for (int level = 0; level < 3; ++level) {
-        const size_t dir = base + entry_dir;
+        const offset dir = base + entry_dir;
         const unsigned entries = read16(pe, dir + 12) + read16(pe, dir + 14);
         uint32_t next = 0;
-        for (unsigned e = 0; e < entries && e < 4096; ++e) {
-            const uint32_t id = read32(pe, dir + 16 + 8 * (size_t)e);
+        for (unsigned e = 0; e < entries && e < MAX_RESOURCE_ENTRIES; ++e) {
+            const uint32_t id = read32(pe, dir + 16 + 8 * (offset)e);
             if (level > 0 || id == RT_VERSION_ID) {
-                next = read32(pe, dir + 16 + 8 * (size_t)e + 4);
+                next = read32(pe, dir + 16 + 8 * (offset)e + 4);
                 break;
             }
         }
@@ -238,20 +278,20 @@ static void file_description(const pe_file *pe, char *text, size_t room)
             return;
         entry_dir = next & 0x7fffffffu;
     }
-    const size_t data = rva_offset(pe, read32(pe, base + entry_dir));
+    const offset data = rva_offset(pe, read32(pe, base + entry_dir));
     const uint32_t size = read32(pe, base + entry_dir + 4);
     if (data == 0 || size > pe->size - data)
         return;
     static const char key[] = "FileDescription";
-    const size_t key_bytes = sizeof key * 2; /* UTF-16LE with its terminator */
-    for (size_t at = data; at + key_bytes <= data + size; at += 2) {
+    const offset key_bytes = sizeof key * 2; /* UTF-16LE with its terminator */
+    for (offset at = data; at + key_bytes <= data + size; at += 2) {
         size_t k = 0;
         while (
             k < sizeof key && pe->data[at + 2 * k] == (unsigned char)key[k] && pe->data[at + 2 * k + 1] == 0)
             ++k;
         if (k != sizeof key)
             continue;
-        size_t value = at + key_bytes;
+        offset value = at + key_bytes;
         value += (4 - (value - data) % 4) % 4;
         size_t out = 0;
         while (value + 1 < data + size && out + 1 < room) {
@@ -325,16 +365,17 @@ static void add_name(dll_names *dlls, const char *name)
 
 static void add_imports(const pe_file *pe, dll_names *dlls)
 {
-    const size_t at = rva_offset(pe, pe->import_rva);
+    const offset at = rva_offset(pe, pe->import_rva);
     if (pe->import_rva == 0 || at == 0)
         return;
-    for (size_t d = at; d <= pe->size - IMPORT_DESCRIPTOR_BYTES && dlls->count < MAX_DLLS;
-         d += IMPORT_DESCRIPTOR_BYTES) {
+    for (offset d = at, n = 0;
+         n < MAX_IMPORT_DESCRIPTORS && d + IMPORT_DESCRIPTOR_BYTES <= pe->size && dlls->count < MAX_DLLS;
+         ++n, d += IMPORT_DESCRIPTOR_BYTES) {
         const uint32_t name_rva = read32(pe, d + 12);
         if (name_rva == 0)
             return; /* the table's end */
         const char *name = string_at(pe, rva_offset(pe, name_rva));
-        if (name && strlen(name) < MAX_TEXT)
+        if (name)
             add_name(dlls, name);
     }
 }
@@ -378,6 +419,18 @@ static int check(const board_check_options *o, const pe_file *pe, FILE *out)
             "WINDOWS_ARCH=%s (make windows WINDOWS_ARCH=%s, or cmake --preset windows-%s).\n",
             pe->bits, o->bits, arch, o->bits, POWERMONITOR_VERSION, other_installer, other_arch, other_arch,
             other_arch);
+        return BOARD_DOES_NOT_FIT;
+    }
+
+    char description[MAX_TEXT];
+    file_description(pe, description, sizeof description);
+    if (strncmp(description, recorder_mark, sizeof recorder_mark - 1) == 0) {
+        fprintf(out,
+            "does not fit: it is the power monitor's board-call recorder, not the board maker's library: "
+            "it only passes each call on to the maker's DLL. Install the maker's %s as the board library "
+            "first; to record its calls, rename that one to %s.real.dll and put the recorder beside it "
+            "under the name %s.\n",
+            board_dll_name, BCTRL_LIBRARY_NAME, board_dll_name);
         return BOARD_DOES_NOT_FIT;
     }
 
@@ -449,8 +502,6 @@ static int check(const board_check_options *o, const pe_file *pe, FILE *out)
         fprintf(
             out, "remark: its names say its functions are __stdcall; the program calls either convention\n");
 
-    char description[MAX_TEXT];
-    file_description(pe, description, sizeof description);
     if (description[0])
         fprintf(out, "its version information: \"%s\"\n", description);
     if (strncmp(description, simulated_mark, sizeof simulated_mark - 1) == 0) {

@@ -21,6 +21,11 @@ enum {
     BOARD_FITS_SIMULATED = 4, /* our simulated board */
 };
 
+/* How the version information (FileDescription) of our own DLLs begins: the
+ * simulated board, and the board-call recorder, which is no board library. */
+#define BOARD_CHECK_SIMULATED_MARK "SIMULATED"
+#define BOARD_CHECK_RECORDER_MARK "Orvane9 power monitor board-call recorder"
+
 /* A file's bytes; data is NULL where there is no such file. */
 typedef struct
 {
