@@ -2,8 +2,11 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #ifdef _WIN32
+#  include "boardbinding.h"
+
 #  include <windows.h>
 #endif
 
@@ -21,14 +24,22 @@ void say(const std::string &text)
 
 std::string environment(const char *name)
 {
+#ifdef _WIN32
+    // The wide environment: a value outside the code page (a user folder in
+    // Cyrillic on a Western system) arrives whole.
+    const std::wstring wideName(name, name + std::strlen(name));
+    const wchar_t *value = _wgetenv(wideName.c_str());
+    return value ? BoardBinding::utf8(value) : "";
+#else
     const char *value = std::getenv(name);
     return value ? value : "";
+#endif
 }
 
 std::filesystem::path stateFolder()
 {
 #ifdef _WIN32
-    return std::filesystem::path(environment("LOCALAPPDATA")) / "Orvane9 power monitor";
+    return std::filesystem::u8path(environment("LOCALAPPDATA")) / "Orvane9 power monitor";
 #else
     const std::string state = environment("XDG_STATE_HOME");
     if (!state.empty())

@@ -9,7 +9,7 @@ namespace BoardTrace {
 // debugger output on Windows, where a GUI program has no console.
 void say(const std::string &text);
 
-// The variable's value, or empty when it is not set.
+// The variable's value in UTF-8, or empty when it is not set.
 std::string environment(const char *name);
 
 // Where records go when BCTRL_TRACE_FILE names none: the user's state folder.

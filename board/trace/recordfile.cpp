@@ -26,8 +26,13 @@ constexpr std::size_t ClosingLineRoom = 256;
 RecordFile::RecordFile()
     : limit(limitFromEnvironment())
 {
-    const std::string path = pathFromEnvironment();
-    file = std::fopen(path.c_str(), "ab");
+    const std::filesystem::path where = pathFromEnvironment();
+    const std::string path = where.u8string();
+#ifdef _WIN32
+    file = _wfopen(where.c_str(), L"ab");
+#else
+    file = std::fopen(where.c_str(), "ab");
+#endif
     if (!file) {
         say("cannot write the record " + path + ": " + std::strerror(errno)
             + "; the calls go on, unrecorded");
@@ -53,11 +58,11 @@ std::uint64_t RecordFile::limitFromEnvironment()
     return DefaultLimitMiB * BytesPerMiB;
 }
 
-std::string RecordFile::pathFromEnvironment()
+std::filesystem::path RecordFile::pathFromEnvironment()
 {
-    std::string path = environment("BCTRL_TRACE_FILE");
+    const std::string path = environment("BCTRL_TRACE_FILE");
     if (!path.empty())
-        return path;
+        return std::filesystem::u8path(path);
     const std::filesystem::path folder = stateFolder();
     std::error_code error;
     std::filesystem::create_directories(folder, error);
@@ -72,7 +77,7 @@ std::string RecordFile::pathFromEnvironment()
     const unsigned long pid = static_cast<unsigned long>(getpid());
 #endif
     std::strftime(name, sizeof name, "boardtrace-%Y%m%d-%H%M%S", &local);
-    return (folder / (std::string(name) + "-" + std::to_string(pid) + ".tsv")).string();
+    return folder / (std::string(name) + "-" + std::to_string(pid) + ".tsv");
 }
 
 void RecordFile::write(const std::string &text)

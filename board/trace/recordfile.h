@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 namespace BoardTrace {
@@ -24,7 +25,7 @@ public:
 
 private:
     static std::uint64_t limitFromEnvironment();
-    static std::string pathFromEnvironment();
+    static std::filesystem::path pathFromEnvironment();
     void stop();
 
     std::FILE *file = nullptr;

@@ -11,6 +11,8 @@
 #     architecture): the probe and the program stop before any board call,
 #     with exit status 3 and a message that names the DLL and what is wrong;
 #     board-check refuses it too.
+# Every folder has a Cyrillic name, and the forwarded shape's lies deeper than
+# Windows' MAX_PATH, as does its record: any path Windows can name.
 #   windows_binding_test.sh WORK_DIR MAKER_DIR PROBE RECORDER BOARD_CHECK PROGRAM "FITTING SHAPES"
 # Runs in WINEPREFIX, with Qt's DLLs from QT_BIN.
 set -euo pipefail
@@ -23,6 +25,8 @@ here=$(dirname "$0")
 rm -rf "$work"
 mkdir -p "$work"
 export WINEDEBUG=-all WINEPATH="Z:${QT_BIN//\//\\}"
+# Wine reads the command line and the environment in the locale's encoding.
+export LC_ALL=C.UTF-8
 "$here/../../scripts/wine-prefix.sh" "$WINEPREFIX" offscreen
 # No display: the program's message box cannot wait for a click.
 unset DISPLAY WAYLAND_DISPLAY
@@ -32,8 +36,10 @@ wine=$("$here/../../scripts/wine-loader.sh" "$probe") || exit $?
 # the probe, the program, Qt and the runtime, and the shape's DLLs, the board
 # DLL behind the recorder where asked. With the board DLL bound by full path,
 # only DLLs beside the program or Windows' own are found: not those on PATH.
+deep=$(printf 'Плата управления питанием %.0s/' 1 2 3 4 5 6 7 8 9 10)
 folder() {
-    local to=$work/$1${2:+-$2}
+    local to="$work/плата $1${2:+-$2}"
+    [ "$1" != stdcall-forwarded ] || to="$work/$deep$1${2:+-$2}"
     mkdir -p "$to"
     cp "$probe" "$program" "$to/"
     ln -s "$(dirname "$probe")"/lib*.dll "$QT_BIN"/Qt*.dll "$to/"
@@ -54,13 +60,18 @@ for shape in $fitting; do
     count=$("$here/intact_calls.sh" "$trace") || fail "$shape: the calls did not arrive intact"
     exports=$({ x86_64-w64-mingw32-objdump -p "$maker/$shape/$dll" | sed -n '/Ordinal\/Name Pointer/,/^$/s/^\t\[ *[0-9]*\] //p' | grep deinit; } 2>/dev/null | paste -sd ' ' || true)
 
+    status=0
+    "$wine" "$check" "$(windows_path "$at/$dll")" >"$work/$shape.checked" 2>&1 || status=$?
+    [ "$status" = 0 ] || fail "$shape: board-check exited with $status: $(tr -d '\r' <"$work/$shape.checked")"
+
     at=$(folder "$shape" recorded)
     rm -f "$trace"
-    TRACING_BOARD_FILE=$(windows_path "$trace") BCTRL_TRACE_FILE=$(windows_path "$work/$shape.tsv") \
+    record="$at/запись $shape.tsv"
+    TRACING_BOARD_FILE=$(windows_path "$trace") BCTRL_TRACE_FILE=$(windows_path "$record") \
         "$wine" "$at/$(basename "$probe")" >/dev/null 2>"$work/$shape.stderr" || fail "$shape: the recorded probe failed"
-    [ "$("$here/recorded_calls.sh" "$work/$shape.tsv")" = "$(tr -d '\r' <"$trace")" ] ||
-        fail "$shape: the recorder's calls are not the ones the board saw: $(head -n 3 "$work/$shape.tsv")"
-    printf '%-20s %2d calls intact, recorded alike (exports %s)\n' "$shape" "$count" "$exports"
+    [ "$("$here/recorded_calls.sh" "$record")" = "$(tr -d '\r' <"$trace")" ] ||
+        fail "$shape: the recorder's calls are not the ones the board saw: $(head -n 3 "$record")"
+    printf '%-20s %2d calls intact, recorded alike, fits (exports %s)\n' "$shape" "$count" "$exports"
 done
 
 echo "--- DLLs that do not fit"
