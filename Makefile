@@ -66,16 +66,16 @@ memcheck:
 	@$(MAKE) --no-print-directory build
 	scripts/memcheck.sh $(BUILD_DIR)
 
-# Open-ended fuzzing of the stand-in board library with libFuzzer (clang).
-# FUZZ_ARGS passes libFuzzer options, e.g. FUZZ_ARGS=-max_total_time=600.
+# The stand-in board library and board-check's rules under libFuzzer (clang)
+# with AddressSanitizer and UndefinedBehaviorSanitizer, each for FUZZ_ARGS
+# (libFuzzer options: a fixed number of runs, or e.g. -max_total_time=600).
 FUZZ_ARGS ?= -runs=200000
 FUZZ_DIR := $(call preset_dir,fuzz)
 fuzz:
 	@scripts/install-deps.sh $(QT) checks
 	cmake --preset fuzz $(CMAKE_FLAGS)
 	cmake --build --preset fuzz --parallel $(JOBS)
-	mkdir -p $(FUZZ_DIR)/corpus
-	$(FUZZ_DIR)/tests/fuzz/standin_libfuzzer -max_len=4096 $(FUZZ_ARGS) $(FUZZ_DIR)/corpus
+	scripts/fuzz.sh $(FUZZ_DIR) $(FUZZ_ARGS)
 
 # The README's picture of the window, taken by the end-to-end check under Xvfb.
 screenshot: build

@@ -4,6 +4,7 @@
 #include "boardcontrol_functions.h"
 #include "dll_check.h"
 
+#include <QCryptographicHash>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <QtTest>
@@ -394,6 +395,13 @@ void TestBoardCheck::verdict()
     options.windows_has = windowsHas;
     options.context = &beside;
     const Said result = runCheck(options, image);
+    // The fuzzer's seeds (scripts/fuzz.sh): every image here, by its digest.
+    const QString seeds = qEnvironmentVariable("BOARDCHECK_FUZZ_SEEDS");
+    if (!seeds.isEmpty()) {
+        QFile seed(seeds + u'/'
+            + QString::fromLatin1(QCryptographicHash::hash(image, QCryptographicHash::Sha1).toHex()));
+        QVERIFY(seed.open(QIODevice::WriteOnly) && seed.write(image) == image.size());
+    }
     QFETCH(QString, said);
     QVERIFY2(result.text.contains(said), qPrintable(result.text));
     QTEST(result.status, "status");
