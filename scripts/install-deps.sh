@@ -12,10 +12,11 @@ set -euo pipefail
 qt=${1:-6}
 shift || true
 
-# Build, tests on Xvfb, and the .deb packages and Debian's checks of them;
-# python3 calls a preloaded board-call recorder without a board library.
+# Build, tests on Xvfb, and the .deb packages and Debian's checks of them
+# (devscripts: hardening-check); python3 calls a preloaded board-call recorder
+# without a board library.
 packages=(cmake make g++ pkg-config xvfb xauth libx11-dev fonts-dejavu-core
-          dpkg-dev file lintian desktop-file-utils appstream python3)
+          dpkg-dev file lintian desktop-file-utils appstream devscripts python3)
 case "$qt" in
     6) packages+=(qt6-base-dev qt6-qpa-plugins) ;;
     5) packages+=(qtbase5-dev) ;;

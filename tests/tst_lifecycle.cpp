@@ -1,6 +1,7 @@
 #include "fakeboard.h"
 #include "formgolden.h"
 #include "mainwindow.h"
+#include "networkplatform.h"
 #include "operatorclick.h"
 
 #include <QApplication>
@@ -29,6 +30,8 @@ private slots:
     void slotTable_data();
     void slotTable();
     void metaObjectShape();
+    void networkPlatformRefused_data();
+    void networkPlatformRefused();
 };
 
 void TestLifecycle::constructionOpensTheBoardOnly_data()
@@ -174,6 +177,45 @@ void TestLifecycle::metaObjectShape()
     QCOMPARE(meta.enumeratorCount() - meta.enumeratorOffset(), 0);
     QCOMPARE(meta.classInfoCount() - meta.classInfoOffset(), 0);
     QCOMPARE(meta.constructorCount(), 0);
+}
+
+void TestLifecycle::networkPlatformRefused_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("variable");
+    QTest::addColumn<QString>("refused");
+    const QString program = QStringLiteral("powermonitor");
+    const auto args = [&](const char *a, const char *b = nullptr) {
+        QStringList list {program, QString::fromLatin1(a)};
+        if (b)
+            list << QString::fromLatin1(b);
+        return list;
+    };
+    QTest::newRow("none") << QStringList {program} << QString() << QString();
+    QTest::newRow("xcb") << QStringList {program} << QStringLiteral("xcb") << QString();
+    QTest::newRow("offscreen, argument") << args("-platform", "offscreen") << QString() << QString();
+    QTest::newRow("-platform vnc") << args("-platform", "vnc") << QString()
+                                   << QStringLiteral("-platform vnc");
+    QTest::newRow("--platform with options") << args("--platform", "vnc:size=800x600") << QString()
+                                             << QStringLiteral("--platform vnc:size=800x600");
+    QTest::newRow("-platform=vnc") << args("-platform=VNC") << QString() << QStringLiteral("-platform=VNC");
+    QTest::newRow("variable, upper case")
+        << QStringList {program} << QStringLiteral("VNC") << QStringLiteral("QT_QPA_PLATFORM=VNC");
+    QTest::newRow("variable, second of a list")
+        << QStringList {program} << QStringLiteral("xcb;vnc") << QStringLiteral("QT_QPA_PLATFORM=xcb;vnc");
+    QTest::newRow("Qt 5's WebGL") << QStringList {program} << QStringLiteral("webgl:port=8080")
+                                  << QStringLiteral("QT_QPA_PLATFORM=webgl:port=8080");
+    QTest::newRow("the argument, not the variable, named vnc")
+        << args("-platform", "xcb") << QStringLiteral("vnc") << QStringLiteral("QT_QPA_PLATFORM=vnc");
+    QTest::newRow("vnc as a file name") << args("vnc") << QString() << QString();
+    QTest::newRow("-platform last") << args("-platform") << QString() << QString();
+}
+
+void TestLifecycle::networkPlatformRefused()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, variable);
+    QTEST(networkPlatformAsked(arguments, variable), "refused");
 }
 
 QTEST_MAIN(TestLifecycle)

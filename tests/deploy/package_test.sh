@@ -81,12 +81,38 @@ grep -q "SIMULATED BOARD.*$work/root/usr/lib/powermonitor/board/$lib" "$work/sim
 [ "$(grep -c 'SIMULATED BOARD' "$work/simulated.err")" -eq 1 ] || fail "the simulated board spoke more than once"
 echo "with the simulated board: $(cat "$work/simulated.err")"
 
+# Never served over the network, however Qt's VNC platform is asked for: one
+# line, a non-zero status, and the board never opened.
+for asked in "-platform vnc" "QT_QPA_PLATFORM=VNC" "QT_QPA_PLATFORM=xcb;vnc"; do
+    status=0
+    case $asked in
+        -*) QT_QPA_PLATFORM=offscreen "$work/root/usr/bin/powermonitor" $asked 2>"$work/vnc.err" || status=$? ;;
+        *) env "$asked" "$work/root/usr/bin/powermonitor" 2>"$work/vnc.err" || status=$? ;;
+    esac
+    [ "$status" -eq 2 ] && [ "$(wc -l <"$work/vnc.err")" -eq 1 ] && grep -qF "refusing $asked" "$work/vnc.err" &&
+        ! grep -q 'SIMULATED BOARD' "$work/vnc.err" || fail "$asked: status $status, said: $(cat "$work/vnc.err")"
+done
+echo "asked for VNC three ways: refused each time before the board was opened"
+
 # Recording the board's calls, as the manual page says, into the state folder;
 # not in a sanitizer build, whose runtime must come before any preloaded library.
 if readelf -d "$work/root/usr/bin/powermonitor" | grep -q libasan; then
     echo "PASS: both packages pass lintian, and the unpacked program runs on the simulated board (recorder not tried: sanitizer build)"
     exit 0
 fi
+# Built as Debian builds every package: stack protector, fortified calls,
+# PIE, full RELRO (not in a sanitizer build, which replaces libc's calls).
+# Not control-flow protection: Debian 12's C runtime objects lack CET's
+# property note, so the linker drops it from every program built here.
+hardened=()
+while IFS= read -r binary; do
+    hardening-check --nocfprotection "$binary" >"$work/hardening.txt" ||
+        fail "not hardened: $(cat "$work/hardening.txt")"
+    hardened+=("${binary#"$work/root"}")
+done < <(find "$work/root" -type f \( -perm -u+x -o -name '*.so*' \) -exec sh -c 'file -b "$1" | grep -q ^ELF' _ {} \; -print)
+[ ${#hardened[@]} -ge 3 ] || fail "hardening-check found only ${hardened[*]}"
+echo "hardening-check passes: ${hardened[*]}"
+
 XDG_STATE_HOME=$work/state LD_PRELOAD=$work/root/usr/lib/powermonitor/board-trace/libboardtrace.so \
     "$e2e" "$work/root/usr/bin/powermonitor" "$tools"
 record=$(find "$work/state/powermonitor" -name 'boardtrace-*.tsv' | head -n 1)

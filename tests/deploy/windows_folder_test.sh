@@ -5,7 +5,8 @@
 # part of the oldest Windows the program is for, and that it stays within its
 # size. The 32-bit program is for Windows 7 SP1: it and our DLLs must say so in
 # their headers, and none of the folder may need a DLL or a function that came
-# later (WINDOWS_CC compiles the check of the functions).
+# later (WINDOWS_CC compiles the check of the functions). Every PE file in it
+# has ASLR and NX.
 #   windows_folder_test.sh BUILD_DIR WORK_DIR OBJDUMP x64|x86 "OURS" FILE...
 # OURS: the files that this build makes (not Qt's, the compiler's or a maker's);
 # FILE: every file the folder must hold. The build names the oldest Windows in
@@ -65,6 +66,23 @@ while IFS= read -r binary; do
     done < <("$objdump" -p "$binary" | sed -n 's/^[[:space:]]*DLL Name: //p')
 done < <(find "$folder" -iname '*.exe' -o -iname '*.dll')
 [ ${#missing[@]} -eq 0 ] || fail "DLLs neither in the folder nor part of Windows: ${missing[*]}"
+
+# Every PE file shipped takes Windows' exploit mitigations: ASLR, with the
+# relocations it needs, DEP (NX) and, on x64, high-entropy ASLR.
+mitigations=$((0x40 | 0x100))
+[ "$arch" = x64 ] && mitigations=$((mitigations | 0x20))
+unprotected=()
+while IFS= read -r binary; do
+    header=$("$objdump" -p "$binary")
+    flags=$((0x$(sed -n 's/^DllCharacteristics[[:space:]]*//p' <<<"$header")))
+    relocations=$(sed -n 's/^Entry 5 [0-9a-f]* \([0-9a-f]*\) Base Relocation Directory.*/\1/p' <<<"$header")
+    if [ $((flags & mitigations)) -ne "$mitigations" ] || grep -q 'relocations stripped' <<<"$header" ||
+        [ $((0x${relocations:-0})) -eq 0 ]; then
+        unprotected+=("${binary#"$folder"/} (DllCharacteristics $(printf '0x%x' "$flags"), relocations ${relocations:-none})")
+    fi
+done < <(find "$folder" -iname '*.exe' -o -iname '*.dll')
+[ ${#unprotected[@]} -eq 0 ] || fail "PE files without ASLR, NX or (x64) high-entropy ASLR: ${unprotected[*]}"
+echo "every PE file has ASLR with its relocations, NX$([ "$arch" = x64 ] && echo ' and high-entropy ASLR')"
 
 # Function by function, what each imports from Windows must be in the oldest
 # Windows of the program. MinGW's headers tell Windows 7 from 10, not one
