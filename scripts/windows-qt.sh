@@ -9,7 +9,12 @@
 #  3. it is built from Debian's source (dpkg-source -x applies Debian's patches)
 #     with the configure line below (35 to 60 minutes on two cores), packed into
 #     that archive for the next run, and unpacked.
-# Never from anywhere else.
+# Never from anywhere else, and nothing unchecked: every archive is checked
+# against the sha256 the list pins (one built here, against the digest it was
+# given when built) before it is unpacked, and a folder unpacked earlier is
+# used only while its stamp names that digest and its files are still the
+# ones unpacked (a digest of them all, kept in the stamp). A tampered or
+# unknown archive is refused with exit status 1.
 #   windows-qt.sh x64|x86 DEST_DIR
 set -euo pipefail
 # Standard output carries the path alone; everything else goes to stderr.
@@ -35,18 +40,38 @@ qt=$dest/windows-qt-$arch
 # Which archive the folder was unpacked from: another one replaces it.
 stamp=$qt/.archive
 
-if [ -f "$qt/$marker" ] && [ "$(cat "$stamp" 2>/dev/null)" = "$archive $sha256" ]; then
-    echo "$qt" >&3
-    exit 0
+kept=$project/.cache/$archive
+# The digests an archive may have: the pinned one, or the one this script
+# gave the archive it built here.
+built_here=$(cat "$kept.sha256" 2>/dev/null || true)
+known() { [ "$1" = "$sha256" ] || { [ -n "$built_here" ] && [ "$1" = "$built_here" ]; }; }
+# A digest of every file of an unpacked folder, by name and content.
+tree_digest() {
+    (cd "$1" && find . -type f ! -path ./.archive -print0 | LC_ALL=C sort -z | xargs -0 -r sha256sum | sha256sum | cut -c 1-64)
+}
+
+if [ -f "$qt/$marker" ] && read -r stamped_archive stamped_sha256 stamped_tree <"$stamp" 2>/dev/null &&
+    [ "$stamped_archive" = "$archive" ] && known "$stamped_sha256"; then
+    if [ "$(tree_digest "$qt")" = "$stamped_tree" ]; then
+        echo "$qt" >&3
+        exit 0
+    fi
+    say "the files in $qt are no longer the ones unpacked from $archive: unpacking it again"
 fi
 
 unpack() {
-    say "unpacking $1"
+    local digest
+    digest=$(sha256sum <"$1" | cut -c 1-64)
+    if ! known "$digest"; then
+        say "refusing $1: its sha256 is $digest, and $archives pins $sha256 for $archive"
+        exit 1
+    fi
+    say "unpacking $1 (sha256 $digest, as $archives pins)"
     rm -rf "$qt" "$dest/$name"
-    tar -C "$dest" -xf "$1"
-    [ -f "$dest/$name/$marker" ] || { say "$1 does not hold $name/"; exit 1; }
+    tar -C "$dest" --no-same-owner -xf "$1"
+    [ -f "$dest/$name/$marker" ] || { say "$1 does not hold $name/"; rm -rf "$dest/$name"; exit 1; }
     mv "$dest/$name" "$qt"
-    echo "$archive $sha256" >"$stamp"
+    echo "$archive $digest $(tree_digest "$qt")" >"$stamp"
     echo "$qt" >&3
     exit 0
 }
@@ -56,14 +81,7 @@ if [ -n "${QT_WINDOWS_ARCHIVE:-}" ]; then
     unpack "$QT_WINDOWS_ARCHIVE"
 fi
 shared=$project/../shared/toolchains/$archive
-if [ -f "$shared" ]; then
-    if ! echo "$sha256  $shared" | sha256sum --check --status; then
-        say "$shared is not the archive this project was checked with (sha256 $sha256)"
-        exit 1
-    fi
-    unpack "$shared"
-fi
-kept=$project/.cache/$archive
+[ -f "$shared" ] && unpack "$shared"
 [ -f "$kept" ] && unpack "$kept"
 
 say "no $archive found; building it from Debian's $source_package source (35 to 60 minutes)"
@@ -122,5 +140,7 @@ esac
 mkdir -p "$(dirname "$kept")"
 tar -C "$work" -cJf "$kept" "$name"
 rm -rf "$work"
-say "built Qt and kept it as $kept for the next run"
+built_here=$(sha256sum <"$kept" | cut -c 1-64)
+echo "$built_here" >"$kept.sha256"
+say "built Qt and kept it as $kept (sha256 $built_here, not the pinned $sha256) for the next run"
 unpack "$kept"
