@@ -118,8 +118,9 @@ else()
 endif()
 set(app_label "${app_name} (${bits}-bit)")
 # The installer's exit status where it refuses, before anything is written:
-# this Windows cannot run the program; the board DLL named does not fit. The
-# tests read them too.
+# a switch it does not know (the uninstaller too); this Windows cannot run the
+# program; the board DLL named does not fit. The tests read them too.
+set(POWERMONITOR_INSTALLER_EXIT_USAGE 2 CACHE INTERNAL "")
 set(POWERMONITOR_INSTALLER_EXIT_WINDOWS_REFUSED 3 CACHE INTERNAL "")
 set(POWERMONITOR_INSTALLER_EXIT_BOARD_REFUSED 4 CACHE INTERNAL "")
 set(CPACK_GENERATOR NSIS ZIP)
@@ -144,6 +145,8 @@ set(nsis_defines
     BOARD_LIBRARY_NAME ${BOARDCONTROL_LIBRARY_NAME}
     CHECK_FITS ${BOARD_CHECK_EXIT_FITS}
     CHECK_FITS_SIMULATED ${BOARD_CHECK_EXIT_FITS_SIMULATED}
+    EXIT_USAGE ${POWERMONITOR_INSTALLER_EXIT_USAGE}
+    CHECK_SECONDS 60
     EXIT_WINDOWS_REFUSED ${POWERMONITOR_INSTALLER_EXIT_WINDOWS_REFUSED}
     EXIT_BOARD_REFUSED ${POWERMONITOR_INSTALLER_EXIT_BOARD_REFUSED})
 set(CPACK_POWERMONITOR_NSIS_DEFINES "")

@@ -6,11 +6,24 @@ Var BoardDll      ; the maker's DLL to copy, for "maker"
 Var Found         ; in the folder: none, simulated, fits or unfit
 Var FoundSaid     ; what board-check said of it
 
-; Runs board-check on a DLL: $0 is its exit status, $1 what it said.
-!macro BoardCheck checker dll
-  nsExec::ExecToStack '"${checker}" "${dll}"'
+; Runs board-check with ARGUMENTS: $0 is its exit status, $1 what it said.
+; One that has not finished within CHECK_SECONDS is stopped, and what it was
+; asked is taken as refused: $0 is "timeout" and $1 says so.
+!define /math CHECK_MILLISECONDS ${CHECK_SECONDS} * 1000
+!macro RunBoardCheck checker arguments
+  nsExec::ExecToStack /TIMEOUT=${CHECK_MILLISECONDS} '"${checker}" ${arguments}'
   Pop $0
   Pop $1
+  ${If} $0 == timeout
+    StrCpy $1 "board-check did not finish within ${CHECK_SECONDS} seconds and was stopped: a board DLL is read in well under a second, so this file is taken as one that does not fit."
+  ${ElseIf} $0 == error
+    StrCpy $1 "board-check could not be started."
+  ${EndIf}
+!macroend
+
+; Runs board-check on a DLL: $0 is its exit status, $1 what it said.
+!macro BoardCheck checker dll
+  !insertmacro RunBoardCheck "${checker}" '"${dll}"'
 !macroend
 
 Function ExtractBoardCheck

@@ -38,9 +38,8 @@ Var BoardText     ; what the finish page says
 ; Copies the companions of $BoardDll, the DLLs beside it that it needs, that
 ; the folder does not hold yet; adds what it did to $BoardText.
 Function InstallCompanions
-  nsExec::ExecToStack '"$PLUGINSDIR\board-check.exe" --companions "$BoardDll"'
-  Pop $0
-  Pop $1
+  !insertmacro RunBoardCheck "$PLUGINSDIR\board-check.exe" '--companions "$BoardDll"'
+  ${IfThen} $0 != ${CHECK_FITS} ${|} StrCpy $1 "" ${|}
   ${GetParent} $BoardDll $2
   ; One name a line.
   StrCpy $3 ""

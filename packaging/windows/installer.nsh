@@ -30,6 +30,7 @@ BrandingText "${APP_NAME} ${VERSION}"
 !define MUI_ABORTWARNING
 
 !include "${__FILEDIR__}\boardcheck.nsh"
+!include "${__FILEDIR__}\switches.nsh"
 !include "${__FILEDIR__}\boardlibrary.nsh"
 !include "${__FILEDIR__}\boardpage.nsh"
 !include "${__FILEDIR__}\upgrade.nsh"
@@ -67,16 +68,11 @@ Page custom BoardPage BoardPageLeave
 !macroend
 
 Function .onInit
+  StrCpy $BoardChoice ""
+  Call ReadSwitches
   !insertmacro RefuseThisWindows
   SetShellVarContext all
   Call ExtractBoardCheck
-  StrCpy $BoardChoice ""
-  ${GetParameters} $0
-  ClearErrors
-  ${GetOptions} $0 "/BOARDDLL=" $BoardDll
-  ${IfNot} ${Errors}
-    StrCpy $BoardChoice maker
-  ${EndIf}
   ${If} ${Silent}
     Call DecideSilently
   ${EndIf}
@@ -117,6 +113,7 @@ Section "-Install"
 SectionEnd
 
 Function un.onInit
+  Call un.ReadSwitches
   SetShellVarContext all
 FunctionEnd
 

@@ -19,8 +19,13 @@
 #              program makes every call with the board's handle and arguments
 #   upgrade    an upgrade one patch up keeps the board DLL and its companions,
 #              with one Add/Remove Programs entry
-#   refusals   DLLs that do not fit are refused (exit status 4), nothing changed;
+#   refusals   DLLs that do not fit, our recorder among them, are refused (exit
+#              status 4), nothing changed;
 #              one copied by hand makes the program say so in a box and exit 3
+#   switches   /BOARDDLL= quoted whole, in its value or not at all installs the
+#              DLL from a folder with blanks and Cyrillic; a switch it does not
+#              know, in the installer or the uninstaller, is refused (exit 2)
+#              with nothing changed; an install into a Cyrillic folder and out
 #   uninstall  with the other architecture's installer (OTHER_INSTALLER_DIR)
 #              both install side by side and the other runs once this one is
 #              gone; the uninstaller leaves the DLLs that are not ours and
@@ -31,7 +36,8 @@
 #   windows_installer_test.sh STEP BUILD_DIR WORK_DIR E2E_SCRIPT E2E_TOOLS TRACING_DLL BITS MAKER_DIR [SCREENSHOT.png]
 # MAKER_DIR holds the maker-style DLLs (maker_dlls.cmake), a folder each.
 # The build names its facts in EXPECTED_VERSION, FITTING_SHAPES, BOARD_DLL and
-# the installer's exit codes EXIT_BOARD_REFUSED and EXIT_WINDOWS_REFUSED.
+# the installer's exit codes EXIT_BOARD_REFUSED, EXIT_WINDOWS_REFUSED and
+# EXIT_USAGE; COMMAND_LINE_RUNNER runs a command line as written (command_line.c).
 set -euo pipefail
 
 step=$1 build_dir=$2 work=$3 e2e=$4 tools=$5 tracing=$6 bits=$7 maker=$8 screenshot=${9:-}
@@ -261,6 +267,7 @@ refusals)
     mkdir -p "$work/alone"
     cp "$maker/stdcall-forwarded/$dll" "$alone"
     refuse "a forwarding DLL without its companion" "$alone"
+    refuse "our own board-call recorder" "$folder/board-trace/$dll"
     # The same DLL copied by hand over the installed one: the program says so
     # in a box of its own, before any window and any board call, and exits 3.
     mv "$folder/$dll" "$work/installed.dll"
@@ -274,6 +281,73 @@ refusals)
         grep -q "install powermonitor-$EXPECTED_VERSION-win32.exe instead" <<<"$said" ||
             fail "board-check did not name the 32-bit installer: $said"
     fi
+    ;;
+
+switches)
+    # Command lines as deployment tools and PowerShell write them, run as
+    # written: a switch quoted whole, in its value or not at all names the
+    # same DLL, in a folder with blanks and Cyrillic in its name.
+    export LC_ALL=C.UTF-8 # how Wine reads the variable's Cyrillic
+    run_line() {
+        status=0
+        COMMAND_LINE=$1 wine "$COMMAND_LINE_RUNNER" || status=$?
+        wineserver -w
+    }
+    odd="$work/платы с пробелами"
+    exe="\"$(windows_path "$installer")\""
+    for quoting in whole value none; do
+        case $quoting in
+        whole) shape=cdecl-plain ;;
+        value) shape=stdcall-plain ;;
+        none) shape=cdecl-decorated ;;
+        esac
+        mkdir -p "$odd/$shape"
+        cp "$maker/$shape/$dll" "$odd/$shape/$dll"
+        path=$(windows_path "$odd/$shape/$dll")
+        case $quoting in
+        whole) line="$exe /S \"/BOARDDLL=$path\"" ;;
+        value) line="$exe /S /BOARDDLL=\"$path\"" ;;
+        none) line="$exe /S /BOARDDLL=$path" ;;
+        esac
+        run_line "$line"
+        [ "$status" = 0 ] && cmp -s "$odd/$shape/$dll" "$folder/$dll" ||
+            fail "$line: exit $status, and the board DLL is $(short_sha "$folder/$dll"), not $shape's"
+        expect_named "$label"
+        echo "$line: exit 0, $shape's DLL installed"
+    done
+
+    # What the installer does not know, it refuses before writing anything.
+    state=$(folder_state)
+    for line in "$exe /S /BOARDLL=$path" "$exe /S stray /BOARDDLL=$path" "$exe /S /BOARDDLL=$path /BOARDDLL=$path" \
+        "$exe /S /QUIET"; do
+        run_line "$line"
+        [ "$status" = "$EXIT_USAGE" ] && [ "$(folder_state)" = "$state" ] ||
+            fail "$line: exit $status, or the folder or its entry changed"
+        echo "$line: refused, exit $status, nothing changed"
+    done
+    uninstaller="\"C:\\$program_files\\Orvane9 power monitor\\Uninstall.exe\""
+    line="$uninstaller /S /KEEP _?=C:\\$program_files\\Orvane9 power monitor"
+    run_line "$line"
+    [ "$status" = "$EXIT_USAGE" ] && [ "$(folder_state)" = "$state" ] ||
+        fail "$line: exit $status, or the folder or its entry changed"
+    echo "$line: refused, exit $status, nothing removed"
+
+    # Installed into a folder with Cyrillic in its name, from one (the other
+    # install goes first, its board DLL kept), then uninstalled from there.
+    into="C:\\Программы\\Монитор питания"
+    into_unix="$drive_c/Программы/Монитор питания"
+    run_line "$exe /S \"/BOARDDLL=$(windows_path "$odd/cdecl-plain/$dll")\" /D=$into"
+    [ "$status" = 0 ] && [ -f "$into_unix/powermonitor.exe" ] && cmp -s "$odd/cdecl-plain/$dll" "$into_unix/$dll" ||
+        fail "installing into $into: exit $status, $(ls "$into_unix" 2>&1 | head -n 3)"
+    grep -qxF "InstallLocation=$into" <<<"$(arp_entry)" || fail "the entry does not name $into: $(arp_entry)"
+    [ -f "$folder/$dll" ] || fail "the install elsewhere did not keep the board DLL in $folder"
+    wine "$into_unix/Uninstall.exe" /S
+    wineserver -w
+    [ "$(cd "$into_unix" && ls)" = "$dll" ] || fail "uninstalling from $into left $(ls "$into_unix")"
+    rm -rf "$drive_c/Программы"
+    install "$installer" /S
+    [ "$status" = 0 ] && [ -f "$folder/powermonitor.exe" ] || fail "reinstalling into $folder: exit $status"
+    echo "installed into $into from $odd and uninstalled from there, the board DLL left; back in $folder"
     ;;
 
 uninstall)

@@ -1,0 +1,119 @@
+; The command line of the installer and of the uninstaller, read as Windows
+; programs and deployment tools write it: a switch may be quoted whole
+; ("/BOARDDLL=C:\a b\x.dll"), in its value (/BOARDDLL="C:\a b\x.dll") or not
+; at all (/BOARDDLL=C:\a b\x.dll, the value running to the next switch).
+; Only NSIS's own /S, /NCRC and /D= (the last, taken whole), the uninstaller's
+; _?= (the same), and for the installer /BOARDDLL= are known; anything else
+; ends the run with EXIT_USAGE before anything is written, as does a command
+; line too long for NSIS to have read whole.
+
+!define SWITCHES_INSTALLER "/S (silent), /BOARDDLL=<the board maker's ${BOARD_DLL}>, /NCRC and, last, /D=<folder>"
+!define SWITCHES_UNINSTALLER "/S (silent)"
+
+!macro RefuseCommandLine WHAT SWITCHES
+  MessageBox MB_OK|MB_ICONSTOP "${WHAT}$\r$\n$\r$\nThe switches are ${SWITCHES}." /SD IDOK
+  SetErrorLevel ${EXIT_USAGE}
+  Quit
+!macroend
+
+!macro DefineReadSwitches UN SWITCHES
+; Takes one switch, $R5, with its quotes removed.
+Function ${UN}TakeSwitch
+  ; Blanks around it are not part of it.
+  ${Do}
+    StrCpy $R7 $R5 1 -1
+    ${IfThen} $R7 != " " ${|} ${ExitDo} ${|}
+    StrCpy $R5 $R5 -1
+  ${Loop}
+  ${Do}
+    StrCpy $R7 $R5 1
+    ${IfThen} $R7 != " " ${|} ${ExitDo} ${|}
+    StrCpy $R5 $R5 "" 1
+  ${Loop}
+  ${If} $R5 == ""
+  ${OrIf} $R5 S== "/S"
+  ${OrIf} $R5 S== "/NCRC"
+    Return
+  ${EndIf}
+  StrCpy $R7 $R5 3
+  !if "${UN}" == ""
+    ${IfThen} $R7 S== "/D=" ${|} Return ${|}
+    StrCpy $R7 $R5 10
+    ${If} $R7 == "/BOARDDLL="
+      ${If} $BoardChoice == maker
+        !insertmacro RefuseCommandLine "/BOARDDLL= is given twice; name one board DLL." "${SWITCHES}"
+      ${EndIf}
+      StrCpy $BoardDll $R5 "" 10
+      StrCpy $BoardChoice maker
+      Return
+    ${EndIf}
+  !else
+    ${IfThen} $R7 S== "_?=" ${|} Return ${|}
+  !endif
+  !insertmacro RefuseCommandLine "Unknown switch or argument: $R5" "${SWITCHES}"
+FunctionEnd
+
+Function ${UN}ReadSwitches
+  StrLen $R2 $CMDLINE
+  ${If} $R2 >= ${NSIS_MAX_STRLEN_LESS_ONE}
+    !insertmacro RefuseCommandLine "The command line is longer than the ${NSIS_MAX_STRLEN_LESS_ONE} characters this program reads." "${SWITCHES}"
+  ${EndIf}
+  ; The parameters: what follows the program's name, quoted or not.
+  StrCpy $R1 0
+  StrCpy $R3 $CMDLINE 1
+  ${If} $R3 == '"'
+    ${Do}
+      IntOp $R1 $R1 + 1
+      StrCpy $R3 $CMDLINE 1 $R1
+      ${IfThen} $R3 == '"' ${|} ${ExitDo} ${|}
+    ${LoopUntil} $R3 == ""
+    IntOp $R1 $R1 + 1
+  ${Else}
+    ${Do}
+      IntOp $R1 $R1 + 1
+      StrCpy $R3 $CMDLINE 1 $R1
+      ${IfThen} $R3 == " " ${|} ${ExitDo} ${|}
+    ${LoopUntil} $R3 == ""
+  ${EndIf}
+  StrCpy $R0 $CMDLINE "" $R1
+  StrLen $R2 $R0
+  StrCpy $R1 0     ; where it reads
+  StrCpy $R4 0     ; 1 between quotes
+  StrCpy $R5 ""    ; the switch being read
+  StrCpy $R6 " "   ; the character before
+  StrCpy $R8 0     ; 1 once a switch takes the rest of the line
+  ${DoWhile} $R1 < $R2
+    StrCpy $R3 $R0 1 $R1
+    IntOp $R9 $R1 + 1
+    StrCpy $R9 $R0 1 $R9
+    ; A switch starts after a blank, outside quotes, at "/" or at a quote before one.
+    ${If} $R8 == 0
+    ${AndIf} $R4 == 0
+    ${AndIf} $R6 == " "
+      ${If} $R3 == "/"
+      ${OrIf} $R3$R9 == '"/'
+      ${OrIf} $R3$R9 == "_?"
+        Call ${UN}TakeSwitch
+        StrCpy $R5 ""
+      ${EndIf}
+    ${EndIf}
+    ${If} $R3 == '"'
+      IntOp $R4 1 - $R4
+    ${Else}
+      StrCpy $R5 "$R5$R3"
+    ${EndIf}
+    StrCpy $R7 $R5 3
+    ${If} $R7 S== "/D="
+    ${OrIf} $R7 S== "_?="
+      StrCpy $R8 1
+    ${EndIf}
+    StrCpy $R6 $R3
+    IntOp $R1 $R1 + 1
+  ${Loop}
+  Call ${UN}TakeSwitch
+FunctionEnd
+!macroend
+
+!define /math NSIS_MAX_STRLEN_LESS_ONE ${NSIS_MAX_STRLEN} - 1
+!insertmacro DefineReadSwitches "" "${SWITCHES_INSTALLER}"
+!insertmacro DefineReadSwitches "un." "${SWITCHES_UNINSTALLER}"
