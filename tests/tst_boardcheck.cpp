@@ -161,7 +161,7 @@ QByteArray withSections(const QByteArray &image, int bits, int count)
         put32(empty, 12, 0x01000000u + 0x1000u * quint32(i));
         out += empty;
     }
-    out.resize(dataAt, '\0');
+    out += QByteArray(dataAt - int(out.size()), '\0');
     put16(out, 0x46, quint16(count));
     put32(out, header + 20, quint32(dataAt));
     put32(out, header + 16, quint32(image.size()) - sectionFileOffset);
