@@ -16,6 +16,8 @@
   Quit
 !macroend
 
+Var SwitchQuoted ; 1 where the switch being read had quotes
+
 !macro DefineReadSwitches UN SWITCHES
 ; Takes one switch, $R5, with its quotes removed.
 Function ${UN}TakeSwitch
@@ -37,7 +39,13 @@ Function ${UN}TakeSwitch
   ${EndIf}
   StrCpy $R7 $R5 3
   !if "${UN}" == ""
-    ${IfThen} $R7 S== "/D=" ${|} Return ${|}
+    ${If} $R7 S== "/D="
+      ; NSIS itself reads /D= only unquoted: quoted, it would install elsewhere.
+      ${If} $SwitchQuoted == 1
+        !insertmacro RefuseCommandLine "/D= takes its folder without quotes, blanks and all: $R5" "${SWITCHES}"
+      ${EndIf}
+      Return
+    ${EndIf}
     StrCpy $R7 $R5 10
     ${If} $R7 == "/BOARDDLL="
       ${If} $BoardChoice == maker
@@ -82,6 +90,7 @@ Function ${UN}ReadSwitches
   StrCpy $R5 ""    ; the switch being read
   StrCpy $R6 " "   ; the character before
   StrCpy $R8 0     ; 1 once a switch takes the rest of the line
+  StrCpy $SwitchQuoted 0
   ${DoWhile} $R1 < $R2
     StrCpy $R3 $R0 1 $R1
     IntOp $R9 $R1 + 1
@@ -95,10 +104,12 @@ Function ${UN}ReadSwitches
       ${OrIf} $R3$R9 == "_?"
         Call ${UN}TakeSwitch
         StrCpy $R5 ""
+        StrCpy $SwitchQuoted 0
       ${EndIf}
     ${EndIf}
     ${If} $R3 == '"'
       IntOp $R4 1 - $R4
+      StrCpy $SwitchQuoted 1
     ${Else}
       StrCpy $R5 "$R5$R3"
     ${EndIf}

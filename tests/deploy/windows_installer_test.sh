@@ -319,7 +319,7 @@ switches)
     # What the installer does not know, it refuses before writing anything.
     state=$(folder_state)
     for line in "$exe /S /BOARDLL=$path" "$exe /S stray /BOARDDLL=$path" "$exe /S /BOARDDLL=$path /BOARDDLL=$path" \
-        "$exe /S /QUIET"; do
+        "$exe /S /QUIET" "$exe /S \"/D=C:\\Other folder\""; do
         run_line "$line"
         [ "$status" = "$EXIT_USAGE" ] && [ "$(folder_state)" = "$state" ] ||
             fail "$line: exit $status, or the folder or its entry changed"
