@@ -339,7 +339,10 @@ switches)
     run_line "$exe /S \"/BOARDDLL=$(windows_path "$odd/cdecl-plain/$dll")\" /D=$into"
     [ "$status" = 0 ] && [ -f "$into_unix/powermonitor.exe" ] && cmp -s "$odd/cdecl-plain/$dll" "$into_unix/$dll" ||
         fail "installing into $into: exit $status, $(ls "$into_unix" 2>&1 | head -n 3)"
-    grep -qxF "InstallLocation=$into" <<<"$(arp_entry)" || fail "the entry does not name $into: $(arp_entry)"
+    # reg query prints in the console's code page; an exported .reg file is UTF-16.
+    wine reg export "$uninstall_key" "$(windows_path "$work/entry.reg")" /reg:32 /y >/dev/null
+    iconv -f UTF-16 -t UTF-8 "$work/entry.reg" | tr -d '\r' | grep -qxF "\"InstallLocation\"=\"${into//\\/\\\\}\"" ||
+        fail "the entry does not name $into: $(iconv -f UTF-16 -t UTF-8 "$work/entry.reg")"
     [ -f "$folder/$dll" ] || fail "the install elsewhere did not keep the board DLL in $folder"
     wine "$into_unix/Uninstall.exe" /S
     wineserver -w
