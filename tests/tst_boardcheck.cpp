@@ -361,6 +361,15 @@ void TestBoardCheck::verdict_data()
     put16(disordered, 0x46, 2);
     QTest::newRow("sections out of order")
         << disordered << 32 << none << int(BOARD_UNREADABLE) << "its sections are out of order";
+    // An empty section before the one that holds everything, at its address.
+    QByteArray emptyFirst = dllImage(32, cdecl);
+    const int sectionHeader = 0x58 + 224;
+    emptyFirst.replace(sectionHeader + 40, 40, emptyFirst.mid(sectionHeader, 40));
+    emptyFirst.replace(sectionHeader, 40, QByteArray(40, '\0'));
+    put32(emptyFirst, sectionHeader + 12, sectionRva);
+    put16(emptyFirst, 0x46, 2);
+    QTest::newRow("an empty section at the next one's address")
+        << emptyFirst << 32 << none << int(BOARD_FITS) << "fits this program (x86)";
     QTest::newRow("as many sections as a header can name") << withSections(dllImage(64, cdecl), 64,
         0xffff) << 64 << none << int(BOARD_FITS) << "fits this program (x64)";
     QByteArray names = dllImage(32, cdecl);

@@ -97,8 +97,9 @@ static uint32_t section_address(const pe_file *pe, uint32_t i)
 
 /*
  * The file offset of an RVA, or 0 where no section holds it. The sections
- * are in ascending order (pe_read refuses others, as Windows does), so the
- * one that may hold it is found by halving.
+ * are in ascending order (pe_read refuses others, as Windows does; two share
+ * an address only where the first is empty), so the one that may hold it is
+ * the last at or below it, found by halving.
  */
 static offset rva_offset(const pe_file *pe, uint32_t rva)
 {
@@ -159,7 +160,7 @@ static const char *pe_read(pe_file *pe)
     if (pe->section_count > room)
         return "it is cut short (its section table runs past its end)";
     for (uint32_t i = 1; i < pe->section_count; ++i)
-        if (section_address(pe, i) <= section_address(pe, i - 1))
+        if (section_address(pe, i) < section_address(pe, i - 1))
             return "it is no DLL that Windows would load (its sections are out of order)";
     const offset directories = optional + (pe->bits == 32 ? 92 : 108);
     const uint32_t count = read32(pe, directories);
