@@ -1,6 +1,30 @@
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt COMPONENT program)
-install(FILES windows/THIRD-PARTY.txt windows/LGPL-3.0.txt windows/GPL-3.0.txt
-    DESTINATION . COMPONENT program)
+install(FILES windows/LGPL-3.0.txt windows/GPL-3.0.txt DESTINATION . COMPONENT program)
+
+# The notice of what this folder holds, for this architecture: its Qt, the
+# Debian source that Qt was built from (scripts/windows-qt-archives.txt), and
+# the compiler's runtime DLLs the toolchain file names.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(qt_arch x64)
+else()
+    set(qt_arch x86)
+endif()
+set(qt_archives ${PROJECT_SOURCE_DIR}/scripts/windows-qt-archives.txt)
+file(STRINGS ${qt_archives} qt_archive REGEX "^${qt_arch} ")
+string(REGEX REPLACE " +" ";" qt_archive "${qt_archive}")
+list(LENGTH qt_archive fields)
+if(fields LESS 5)
+    message(FATAL_ERROR "${qt_archives} names no Qt for ${qt_arch}")
+endif()
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${qt_archives})
+list(GET qt_archive 3 qt_source_package)
+list(GET qt_archive 4 qt_source_version)
+set(qt_version ${Qt${QT_VERSION_MAJOR}_VERSION})
+set(gcc_runtime_dlls ${MINGW_RUNTIME_DLLS})
+list(FILTER gcc_runtime_dlls EXCLUDE REGEX "^libwinpthread")
+list(JOIN gcc_runtime_dlls ", " gcc_runtime_dlls)
+configure_file(windows/THIRD-PARTY.txt.in ${CMAKE_CURRENT_BINARY_DIR}/THIRD-PARTY.txt @ONLY)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/THIRD-PARTY.txt DESTINATION . COMPONENT program)
 
 # What Windows shows of our programs and DLLs: the icon, made at build time
 # from the same SVG as the Linux icon, version information from

@@ -26,6 +26,18 @@ for file in "$@" LICENSE.txt THIRD-PARTY.txt LGPL-3.0.txt GPL-3.0.txt; do
     [ -f "$folder/$file" ] || fail "the folder lacks $file"
 done
 
+# The notice names this architecture's Qt, the Debian source it was built
+# from, and every Qt and compiler runtime DLL the folder holds.
+read -r source_package source_version < <(awk -v arch="$arch" '$1 == arch { print $4, $5 }' \
+    "$(dirname "$0")/../../scripts/windows-qt-archives.txt")
+notice=$(tr '\n' ' ' <"$folder/THIRD-PARTY.txt")
+grep -qF "source package $source_package $source_version," <<<"$notice" ||
+    fail "THIRD-PARTY.txt does not name $source_package $source_version"
+for dll in "$folder"/Qt*.dll "$folder"/lib*.dll "$folder"/platforms/*.dll "$folder"/styles/*.dll; do
+    grep -qF "$(basename "$dll")" <<<"$notice" || fail "THIRD-PARTY.txt does not name $(basename "$dll")"
+done
+echo "THIRD-PARTY.txt names $source_package $source_version and every Qt and runtime DLL"
+
 # DLLs in System32 since Windows 7 SP1; the 64-bit program, for Windows 10 and
 # later, may also need shcore and the api-ms-win-* sets (their l1-2-0 versions
 # and shcore came with Windows 8 and later).
