@@ -1,5 +1,6 @@
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt COMPONENT program)
-install(FILES windows/LGPL-3.0.txt windows/GPL-3.0.txt DESTINATION . COMPONENT program)
+install(FILES windows/LGPL-3.0.txt windows/GPL-3.0.txt windows/GCC-RUNTIME-LIBRARY-EXCEPTION-3.1.txt
+    DESTINATION . COMPONENT program)
 
 # The notice of what this folder holds, for this architecture: its Qt, the
 # Debian source that Qt was built from (scripts/windows-qt-archives.txt), and

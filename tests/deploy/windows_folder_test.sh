@@ -22,7 +22,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 rm -rf "$work"
 cmake --install "$build_dir" --prefix "$folder" --strip >/dev/null
 
-for file in "$@" LICENSE.txt THIRD-PARTY.txt LGPL-3.0.txt GPL-3.0.txt; do
+for file in "$@" LICENSE.txt THIRD-PARTY.txt LGPL-3.0.txt GPL-3.0.txt GCC-RUNTIME-LIBRARY-EXCEPTION-3.1.txt; do
     [ -f "$folder/$file" ] || fail "the folder lacks $file"
 done
 
