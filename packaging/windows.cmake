@@ -1,3 +1,18 @@
+# This build's architecture, under each name the files below use.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(qt_arch x64)
+    set(manifest_architecture amd64)
+    set(bits 64)
+    set(other_bits 32)
+    set(install_root "$PROGRAMFILES64")
+else()
+    set(qt_arch x86)
+    set(manifest_architecture x86)
+    set(bits 32)
+    set(other_bits 64)
+    set(install_root "$PROGRAMFILES")
+endif()
+
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt COMPONENT program)
 install(FILES windows/LGPL-3.0.txt windows/GPL-3.0.txt windows/GCC-RUNTIME-LIBRARY-EXCEPTION-3.1.txt
     DESTINATION . COMPONENT program)
@@ -5,11 +20,6 @@ install(FILES windows/LGPL-3.0.txt windows/GPL-3.0.txt windows/GCC-RUNTIME-LIBRA
 # The notice of what this folder holds, for this architecture: its Qt, the
 # Debian source that Qt was built from (scripts/windows-qt-archives.txt), and
 # the compiler's runtime DLLs the toolchain file names.
-if(CMAKE_SIZEOF_VOID_P EQUAL 8)
-    set(qt_arch x64)
-else()
-    set(qt_arch x86)
-endif()
 set(qt_archives ${PROJECT_SOURCE_DIR}/scripts/windows-qt-archives.txt)
 file(STRINGS ${qt_archives} qt_archive REGEX "^${qt_arch} ")
 string(REGEX REPLACE " +" ";" qt_archive "${qt_archive}")
@@ -56,11 +66,6 @@ add_custom_target(windows_icon DEPENDS ${windows_icon})
 
 # Windows versions the program declares it was made for (supportedOS ids,
 # from cmake/oldest-windows.cmake).
-if(CMAKE_SIZEOF_VOID_P EQUAL 8)
-    set(manifest_architecture amd64)
-else()
-    set(manifest_architecture x86)
-endif()
 set(supported_os)
 foreach(id IN LISTS POWERMONITOR_SUPPORTED_OS)
     string(APPEND supported_os "      <supportedOS Id=\"${id}\"/>\n")
@@ -132,15 +137,6 @@ endif()
 # so that the 64-bit one can tell a 32-bit Windows which installer it needs.
 # The installer's code is packaging/windows/installer.nsh; CPack fills in the
 # facts below through our NSIS.template.in.
-if(CMAKE_SIZEOF_VOID_P EQUAL 8)
-    set(bits 64)
-    set(other_bits 32)
-    set(install_root "$PROGRAMFILES64")
-else()
-    set(bits 32)
-    set(other_bits 64)
-    set(install_root "$PROGRAMFILES")
-endif()
 set(app_label "${app_name} (${bits}-bit)")
 # The installer's exit status where it refuses, before anything is written:
 # a switch it does not know (the uninstaller too); this Windows cannot run the

@@ -103,6 +103,8 @@ static uint32_t section_address(const pe_file *pe, uint32_t i)
  */
 static offset rva_offset(const pe_file *pe, uint32_t rva)
 {
+    if (pe->section_count == 0)
+        return 0;
     uint32_t low = 0, high = pe->section_count;
     while (high - low > 1) {
         const uint32_t middle = low + (high - low) / 2;
@@ -111,8 +113,6 @@ static offset rva_offset(const pe_file *pe, uint32_t rva)
         else
             high = middle;
     }
-    if (pe->section_count == 0)
-        return 0;
     const offset header = pe->sections_offset + (offset)low * SECTION_HEADER_BYTES;
     const uint32_t virtual_size = read32(pe, header + 8);
     const uint32_t address = read32(pe, header + 12);
