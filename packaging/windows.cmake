@@ -27,13 +27,23 @@ list(LENGTH qt_archive fields)
 if(fields LESS 5)
     message(FATAL_ERROR "${qt_archives} names no Qt for ${qt_arch}")
 endif()
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${qt_archives})
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${qt_archives}
+    ${CMAKE_CURRENT_SOURCE_DIR}/windows/third-party/${qt_arch}/qt-parts.txt)
 list(GET qt_archive 3 qt_source_package)
 list(GET qt_archive 4 qt_source_version)
 set(qt_version ${Qt${QT_VERSION_MAJOR}_VERSION})
 set(gcc_runtime_dlls ${MINGW_RUNTIME_DLLS})
 list(FILTER gcc_runtime_dlls EXCLUDE REGEX "^libwinpthread")
 list(JOIN gcc_runtime_dlls ", " gcc_runtime_dlls)
+# The third-party code inside this Qt, and its licence texts: written by
+# scripts/qt-notices.py from Qt's source, and checked against it by a test.
+set(qt_parts_dir ${CMAKE_CURRENT_SOURCE_DIR}/windows/third-party/${qt_arch})
+file(READ ${qt_parts_dir}/qt-parts.txt qt_parts)
+install(DIRECTORY ${qt_parts_dir}/licenses/ DESTINATION licenses/qt COMPONENT program)
+# The release's file of the Windows programs' corresponding source (scripts/release.sh).
+set(POWERMONITOR_WINDOWS_SOURCES_ARCHIVE powermonitor-${PROJECT_VERSION}-windows-sources.tar CACHE INTERNAL
+    "The release file with the source of the Qt that the Windows folders ship")
+set(windows_sources_archive ${POWERMONITOR_WINDOWS_SOURCES_ARCHIVE})
 configure_file(windows/THIRD-PARTY.txt.in ${CMAKE_CURRENT_BINARY_DIR}/THIRD-PARTY.txt @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/THIRD-PARTY.txt DESTINATION . COMPONENT program)
 

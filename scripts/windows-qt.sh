@@ -6,9 +6,12 @@
 #  2. the archive is at hand: QT_WINDOWS_ARCHIVE, or ../shared/toolchains/ beside
 #     the project (checked against its checksum), or the one this script built
 #     on an earlier run (kept in .cache/, which make clean leaves alone);
-#  3. it is built from Debian's source (dpkg-source -x applies Debian's patches)
-#     with the configure line below (35 to 60 minutes on two cores), packed into
-#     that archive for the next run, and unpacked.
+#  3. it is built from Debian's source package in QT_WINDOWS_SOURCES, or in
+#     ../shared/toolchains/sources/ beside the project (its .dsc checked against
+#     the sha256 the list pins; dpkg-source -x checks the tarballs against the
+#     .dsc and applies Debian's patches) with the configure line below (35 to
+#     60 minutes on two cores), packed into that archive for the next run, and
+#     unpacked.
 # Never from anywhere else, and nothing unchecked: every archive is checked
 # against the sha256 the list pins (one built here, against the digest it was
 # given when built) before it is unpacked, and a folder unpacked earlier is
@@ -29,8 +32,8 @@ case "$arch" in
     *) say "usage: windows-qt.sh x64|x86 DEST_DIR (not '$arch')"; exit 2 ;;
 esac
 [ -n "$dest" ] || { say "usage: windows-qt.sh x64|x86 DEST_DIR"; exit 2; }
-read -r archive sha256 source_package version triple < <(awk -v arch="$arch" '$1 == arch { print $2, $3, $4, $5, $6 }' "$archives")
-[ -n "${triple:-}" ] || { say "$archives names no archive for $arch"; exit 1; }
+read -r archive sha256 source_package version triple dsc_sha256 < <(awk -v arch="$arch" '$1 == arch { print $2, $3, $4, $5, $6, $7 }' "$archives")
+[ -n "${dsc_sha256:-}" ] || { say "$archives names no archive for $arch"; exit 1; }
 # The archive holds one folder of its own name.
 name=${archive%.tar.xz}
 
@@ -85,18 +88,25 @@ shared=$project/../shared/toolchains/$archive
 [ -f "$kept" ] && unpack "$kept"
 
 say "no $archive found; building it from Debian's $source_package source (35 to 60 minutes)"
+# The source a release carries (scripts/release.sh): the .dsc, as the list
+# pins it, and the tarballs it names, which dpkg-source checks against it.
+sources=${QT_WINDOWS_SOURCES:-$project/../shared/toolchains/sources}
+dsc=$sources/${source_package}_${version#*:}.dsc
+if [ ! -f "$dsc" ]; then
+    say "no $(basename "$dsc") in $sources: QT_WINDOWS_SOURCES names the folder that holds Debian's"
+    say "$source_package $version source package (the .dsc and the tarballs it lists). A release's"
+    say "...-windows-sources.tar holds it; or put $archive in $project/../shared/toolchains/ or name"
+    say "it with QT_WINDOWS_ARCHIVE."
+    exit 1
+fi
+dsc_digest=$(sha256sum <"$dsc" | cut -c 1-64)
+if [ "$dsc_digest" != "$dsc_sha256" ]; then
+    say "refusing $dsc: its sha256 is $dsc_digest, and $archives pins $dsc_sha256"
+    exit 1
+fi
 work=$dest/qt-windows-source-$arch
 rm -rf "$work"
 mkdir -p "$work"
-if ! (cd "$work" && apt-get source --download-only "$source_package" >/dev/null); then
-    say "apt-get could not fetch Debian's $source_package source. It needs a 'deb-src' line for the"
-    say "same archive as the 'deb' line in /etc/apt/sources.list (or 'Types: deb deb-src' in"
-    say "/etc/apt/sources.list.d/*.sources), then 'apt-get update'. Or put $archive in"
-    say "$project/../shared/toolchains/ or name it with QT_WINDOWS_ARCHIVE."
-    exit 1
-fi
-dsc=$work/${source_package}_${version#*:}.dsc
-[ -f "$dsc" ] || { say "Debian's $source_package source is not $version: $(ls "$work")"; exit 1; }
 # Debian's patches (its security fixes among them) are part of the source we build.
 dpkg-source -x "$dsc" "$work/src" >/dev/null
 install_dir=$work/$name

@@ -36,7 +36,18 @@ grep -qF "source package $source_package $source_version," <<<"$notice" ||
 for dll in "$folder"/Qt*.dll "$folder"/lib*.dll "$folder"/platforms/*.dll "$folder"/styles/*.dll; do
     grep -qF "$(basename "$dll")" <<<"$notice" || fail "THIRD-PARTY.txt does not name $(basename "$dll")"
 done
-echo "THIRD-PARTY.txt names $source_package $source_version and every Qt and runtime DLL"
+# Each licence text under licenses\qt is named in the notice, and each one
+# it names is there.
+texts=0
+for text in "$folder"/licenses/qt/*; do
+    grep -qF "licenses\\qt\\$(basename "$text")" <<<"$notice" || fail "THIRD-PARTY.txt does not name licenses\\qt\\$(basename "$text")"
+    texts=$((texts + 1))
+done
+while read -r named; do
+    [ -f "$folder/licenses/qt/$named" ] || fail "THIRD-PARTY.txt names licenses\\qt\\$named, which the folder lacks"
+done < <(grep -oE 'licenses\\qt\\[^ ,)]+' <<<"$notice" | sed 's/.*\\//' | sort -u)
+[ "$texts" -gt 0 ] || fail "the folder has no licence texts of the code inside Qt"
+echo "THIRD-PARTY.txt names $source_package $source_version, every Qt and runtime DLL and $texts licence texts"
 
 # DLLs in System32 since Windows 7 SP1; the 64-bit program, for Windows 10 and
 # later, may also need shcore and the api-ms-win-* sets (their l1-2-0 versions
