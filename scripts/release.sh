@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Makes the release of the checked-out commit in build/release: both Debian
-# packages, both Windows installers and ZIPs, the source archive and SHA256SUMS.
+# packages, both Windows installers and ZIPs, the source archive, the source
+# of the Qt in the Windows programs (from QT_WINDOWS_SOURCES, by default
+# ../shared/toolchains/sources) and SHA256SUMS.
 # The same commit gives the same bytes in any clone, folder and time: the
 # release presets build reproducibly (cmake/reproducible.cmake) with
 # SOURCE_DATE_EPOCH, the commit's time.
@@ -69,6 +71,35 @@ done
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$(scripts/preset-dir.py release-qt6)/CMakeCache.txt")
 git archive --format=tar.gz --prefix="powermonitor-$version/" -o "$release/powermonitor-$version.tar.gz" HEAD
+
+# The corresponding source of the Qt the Windows programs ship: Debian's source
+# packages, each .dsc checked against the sha256 the list pins and each tarball
+# against its .dsc, with the recipe that builds the Qt from them.
+sources=${QT_WINDOWS_SOURCES:-$PWD/../shared/toolchains/sources}
+windows_sources=$(sed -n 's/^POWERMONITOR_WINDOWS_SOURCES_ARCHIVE:INTERNAL=//p' \
+    "$(scripts/preset-dir.py release-windows-x64)/CMakeCache.txt")
+source_files=()
+while read -r _arch _archive _sha256 package source_version _triple dsc_sha256; do
+    dsc=${package}_${source_version#*:}.dsc
+    [ -f "$sources/$dsc" ] || { say "no $dsc in $sources (QT_WINDOWS_SOURCES): a release carries it"; exit 1; }
+    [ "$(sha256sum <"$sources/$dsc" | cut -c 1-64)" = "$dsc_sha256" ] ||
+        { say "$sources/$dsc is not the one scripts/windows-qt-archives.txt pins"; exit 1; }
+    source_files+=("$dsc")
+    while read -r digest _size file; do
+        [ -n "$file" ] || continue
+        echo "$digest  $file" | (cd "$sources" && sha256sum --quiet -c -) ||
+            { say "$sources/$file does not match $dsc"; exit 1; }
+        source_files+=("$file")
+    done < <(sed -n '/^Checksums-Sha256:/,/^[^ ]/{/^ /p}' "$sources/$dsc")
+done < <(grep -v '^#' scripts/windows-qt-archives.txt)
+tar_flags=(--sort=name --format=gnu --mtime="@$SOURCE_DATE_EPOCH" --owner=0 --group=0 --numeric-owner
+           --mode='u+w,go-w,a+rX')
+prefix=${windows_sources%.tar}
+tar "${tar_flags[@]}" -cf "$release/$windows_sources" \
+    --transform="s|^packaging/windows/windows-sources-readme.txt|README.txt|;s|^|$prefix/|" \
+    packaging/windows/windows-sources-readme.txt scripts/windows-qt.sh scripts/windows-qt-archives.txt \
+    cmake/mingw-w64.cmake cmake/mingw-w64-x86_64.cmake cmake/mingw-w64-i686.cmake cmake/oldest-windows.cmake
+tar "${tar_flags[@]}" -rf "$release/$windows_sources" -C "$sources" --transform="s|^|$prefix/sources/|" "${source_files[@]}"
 
 if [ -n "${SIGN_PKCS12:-}" ]; then
     mkdir -p "$release/signed"

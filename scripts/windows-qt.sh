@@ -87,7 +87,6 @@ shared=$project/../shared/toolchains/$archive
 [ -f "$shared" ] && unpack "$shared"
 [ -f "$kept" ] && unpack "$kept"
 
-say "no $archive found; building it from Debian's $source_package source (35 to 60 minutes)"
 # The source a release carries (scripts/release.sh): the .dsc, as the list
 # pins it, and the tarballs it names, which dpkg-source checks against it.
 sources=${QT_WINDOWS_SOURCES:-$project/../shared/toolchains/sources}
@@ -104,6 +103,7 @@ if [ "$dsc_digest" != "$dsc_sha256" ]; then
     say "refusing $dsc: its sha256 is $dsc_digest, and $archives pins $dsc_sha256"
     exit 1
 fi
+say "no $archive found; building it from Debian's $source_package source in $sources (35 to 60 minutes)"
 work=$dest/qt-windows-source-$arch
 rm -rf "$work"
 mkdir -p "$work"
