@@ -31,6 +31,8 @@ ARCHIVES = PROJECT / "scripts/windows-qt-archives.txt"
 # Qt's own build tools use this header; its features are not the DLLs'.
 BOOTSTRAP_HEADER = "qconfig-bootstrapped.h"
 WRAP = 76
+# SPDX identifiers Qt uses that SPDX has since replaced.
+DEPRECATED = {"GPL-2.0": "GPL-2.0-only"}
 
 
 def fail(message):
@@ -147,6 +149,21 @@ def normalise(path):
     return "/".join(parts)
 
 
+def spdx_expression(entry):
+    """The entry's licence as an SPDX expression. Qt writes the operators in
+    either case and some names that SPDX lacks, which become LicenseRef-s."""
+    expression = entry.get("LicenseId") or entry.get("License") or "NOASSERTION"
+    terms = re.split(r"\s+(?:or|and|OR|AND)\s+", expression)
+    operators = [m.upper() for m in re.findall(r"\s+(or|and|OR|AND)\s+", expression)]
+    names = []
+    for term in terms:
+        if re.fullmatch(r"[A-Za-z0-9.+-]+", term):
+            names.append(DEPRECATED.get(term, term))
+        else:
+            names.append("LicenseRef-" + re.sub(r"[^A-Za-z0-9.-]+", "-", term).strip("-"))
+    return " ".join(n for pair in zip(names, operators + [""]) for n in pair if n)
+
+
 def wrap(text, indent):
     words, lines, line = text.split(), [], ""
     for word in words:
@@ -205,9 +222,7 @@ def main(argv):
                     suffix = f"-{len(files) + 1}" if len(named) > 1 else ""
                     texts[key] = (f"{part}{suffix}.txt", text)
                 files.append(texts[key][0])
-            licence_id = entry.get("LicenseId") or "LicenseRef-" + re.sub(r"[^A-Za-z0-9.-]", "-", entry.get("License", "unknown"))
-            # SPDX spells the operators in capitals.
-            licence_id = re.sub(r"\b(or|and)\b", lambda m: m.group(1).upper(), licence_id)
+            licence_id = spdx_expression(entry)
             version_text = entry.get("Version") or ""
             copyright_text = " ".join(entry.get("Copyright", "").split())
             components.append({
