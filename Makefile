@@ -122,16 +122,17 @@ screenshot-windows: windows
 
 # The release of the checked-out commit in build/release, the same bytes from any
 # clean clone: both .deb files, both Windows installers and ZIPs, the source
-# archive and SHA256SUMS. SIGN_PKCS12=<certificate and key> with
-# SIGN_PASSWORD_FILE=<file holding its password> (and SIGN_TIMESTAMP_URL=<time
-# stamp server>) also makes the Windows files signed, in build/release/signed.
+# archive, the Windows programs' Qt source, a bill of materials (SPDX) for each
+# package, and SHA256SUMS. Keys for signing it are named in variables that
+# scripts/release.sh lists: SIGN_PKCS12 or SIGN_PKCS11_MODULE (Authenticode,
+# into build/release/signed), SIGN_GPG_KEY (SHA256SUMS.asc).
 RELEASE_DEPS := 6 windows-x64 windows-x86 release
 release:
 	@scripts/install-deps.sh $(RELEASE_DEPS)
-	scripts/release.sh
+	JOBS=$(JOBS) scripts/release.sh
 
-# The release made twice, from two clones of the commit in folders of other
-# lengths, compared; then signed with a certificate made for the test and checked.
+# The release made twice, from two clones of the commit under different
+# conditions, compared; then signed with keys made for the test and checked.
 test-release:
 	@scripts/install-deps.sh $(RELEASE_DEPS)
 	tests/release/release_test.sh build/release-test

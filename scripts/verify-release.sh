@@ -1,39 +1,95 @@
 #!/usr/bin/env bash
-# Checks a signed Windows installer of the power monitor against your own
-# unsigned build of the same commit: that it is that build with signatures, and
-# nothing else.
-#   scripts/verify-release.sh INSTALLER [BUILD_DIR]
-# BUILD_DIR: your release build of the installer's architecture, which
-# `make release` leaves in build/release-windows-x64 (for ...-win64.exe) or
-# build/release-windows-x86 (for ...-win32.exe).
+# Checks a download of the power monitor's release.
+#   scripts/verify-release.sh --key PUBLIC_KEY SHA256SUMS
+#   scripts/verify-release.sh INSTALLER_OR_ZIP [BUILD_DIR]
 #
-# 1. Takes the installer's own signature off (osslsigncode remove-signature).
-# 2. Unpacks it (7-Zip reads NSIS installers) and keeps the signature of each
-#    program, DLL and uninstaller in it that carries one, under the digest of
-#    the bytes it was made for (packaging/windows/authenticode.py key).
-# 3. Makes the installer again from BUILD_DIR, with each of those signatures
-#    attached to the file of your build that it was made for
+# SHA256SUMS: checks its OpenPGP signature, SHA256SUMS.asc beside it, against
+# PUBLIC_KEY (the release key's public part, armoured or binary) with gpgv,
+# then the sha256 of every file it lists that lies beside it.
+#
+# A signed Windows installer or ZIP: checks it against your own unsigned build
+# of the same commit, that it is that build with signatures, and nothing else.
+# BUILD_DIR: your release build of its architecture, which `make release`
+# leaves in build/release-windows-x64 (for ...-win64.*) or
+# build/release-windows-x86 (for ...-win32.*).
+# 1. Takes an installer's own signature off (osslsigncode remove-signature).
+# 2. Unpacks it (7-Zip reads NSIS installers and ZIPs) and keeps the signature
+#    of each program, DLL and uninstaller in it that carries one, under the
+#    digest of the bytes it was made for (packaging/windows/authenticode.py key).
+# 3. Makes the installer or ZIP again from BUILD_DIR, with each of those
+#    signatures attached to the file of your build that it was made for
 #    (packaging/windows/sign-pe.sh attach): the signed files inside cannot be
 #    told from the outside, so they are put in as they are, once shown to be yours.
 # 4. Compares the two byte for byte. Taking a signature off leaves two things
 #    that differ from a file never signed, and nothing else may differ: the PE
 #    checksum, which signing writes anew, and up to 7 zero bytes at the end, the
-#    padding that aligned the signature on 8 bytes.
-# Exits 0 when it is your build, 1 when it is not, 2 when it cannot tell.
+#    padding that aligned the signature on 8 bytes. A ZIP must be the same bytes.
+# Exits 0 when it checks out, 1 when it does not, 2 when it cannot tell.
 set -euo pipefail
 say() { echo "verify-release.sh: $*" >&2; }
-[ $# -ge 1 ] && [ $# -le 2 ] || { say "usage: verify-release.sh INSTALLER [BUILD_DIR]"; exit 2; }
+usage() { say "usage: verify-release.sh --key PUBLIC_KEY SHA256SUMS | verify-release.sh INSTALLER_OR_ZIP [BUILD_DIR]"; exit 2; }
 project=$(cd "$(dirname "$0")/.." && pwd)
+key=
+if [ "${1:-}" = --key ]; then
+    [ $# -ge 2 ] || usage
+    key=$(realpath -m "$2")
+    shift 2
+fi
+[ $# -ge 1 ] && [ $# -le 2 ] || usage
+file=$(realpath -m "$1")
+[ -f "$file" ] || { say "no file at $1"; exit 2; }
+name=$(basename "$file")
+
+if [ "$name" = SHA256SUMS ]; then
+    [ -n "$key" ] || { say "SHA256SUMS is checked against the release's public key: --key PUBLIC_KEY"; exit 2; }
+    [ -f "$key" ] || { say "no public key at $key"; exit 2; }
+    [ -f "$file.asc" ] || { say "no signature SHA256SUMS.asc beside $file"; exit 1; }
+    command -v gpgv >/dev/null && command -v gpg >/dev/null ||
+        { say "gpgv not found. $(cat "$project/scripts/install-hint.txt")"; exit 2; }
+    work=$(mktemp -d)
+    trap 'rm -rf "$work"' EXIT
+    # gpgv takes a binary keyring: the key as given, armoured or not, made into one.
+    if ! gpg --batch --quiet --dearmor <"$key" >"$work/keyring.gpg" 2>/dev/null || [ ! -s "$work/keyring.gpg" ]; then
+        cp "$key" "$work/keyring.gpg"
+    fi
+    if ! gpgv --keyring "$work/keyring.gpg" "$file.asc" "$file" 2>"$work/gpgv.log"; then
+        sed 's/^/  /' "$work/gpgv.log" >&2
+        say "the signature SHA256SUMS.asc is NOT good for this SHA256SUMS with the key $(basename "$key")"
+        exit 1
+    fi
+    say "SHA256SUMS is signed with the key in $(basename "$key"): $(grep -m 1 -o 'using .*' "$work/gpgv.log" || true)"
+    checked=0 missing=0
+    while read -r digest listed; do
+        if [ ! -f "$(dirname "$file")/$listed" ]; then
+            missing=$((missing + 1))
+            continue
+        fi
+        if [ "$(sha256sum <"$(dirname "$file")/$listed" | cut -c 1-64)" != "$digest" ]; then
+            say "$listed is NOT the file SHA256SUMS lists"
+            exit 1
+        fi
+        checked=$((checked + 1))
+    done <"$file"
+    [ "$checked" -gt 0 ] || { say "none of the files SHA256SUMS lists is beside it"; exit 1; }
+    say "$checked files beside it match SHA256SUMS ($missing it lists are not there)"
+    exit 0
+fi
+
+[ -z "$key" ] || { say "--key is for SHA256SUMS; an installer or ZIP is checked against your own build"; exit 2; }
 authenticode=(/usr/bin/python3 "$project/packaging/windows/authenticode.py")
-installer=$(realpath -m "$1")
-[ -f "$installer" ] || { say "no file at $1"; exit 2; }
+case "$name" in
+    *.exe) generator=NSIS ;;
+    *.zip) generator=ZIP ;;
+    *) say "$name is neither an installer (.exe) nor a ZIP of the power monitor, nor SHA256SUMS"; exit 2 ;;
+esac
+installer=$file
 if [ $# -eq 2 ]; then
     build=$(realpath -m "$2")
 else
-    case "$installer" in
-        *-win64.exe) arch=x64 ;;
-        *-win32.exe) arch=x86 ;;
-        *) say "$(basename "$installer") is named neither ...-win64.exe nor ...-win32.exe: name the build folder"; exit 2 ;;
+    case "$name" in
+        *-win64.exe | *-win64.zip) arch=x64 ;;
+        *-win32.exe | *-win32.zip) arch=x86 ;;
+        *) say "$name is named neither ...-win64 nor ...-win32: name the build folder"; exit 2 ;;
     esac
     build=$project/$("$project/scripts/preset-dir.py" "release-windows-$arch")
 fi
@@ -46,22 +102,22 @@ for tool in osslsigncode 7zz openssl cpack; do
 done
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-name=$(basename "$installer")
+extension=${name##*.}
 
-# 1. The installer without its own signature.
-if osslsigncode extract-signature -in "$installer" -out "$work/own.p7s" >/dev/null 2>&1; then
-    osslsigncode remove-signature -in "$installer" -out "$work/theirs.exe" >/dev/null ||
+# 1. The installer without its own signature; a ZIP has none.
+if [ "$generator" = NSIS ] && osslsigncode extract-signature -in "$installer" -out "$work/own.p7s" >/dev/null 2>&1; then
+    osslsigncode remove-signature -in "$installer" -out "$work/theirs.$extension" >/dev/null ||
         { say "osslsigncode cannot take the signature off $name"; exit 1; }
     own="its own signature, taken off"
 else
-    cp "$installer" "$work/theirs.exe"
+    cp "$installer" "$work/theirs.$extension"
     own=""
 fi
 
 # 2. The signatures of the files inside, and the certificates they chain up to.
 signatures=$work/signatures
 mkdir -p "$signatures"
-if ! 7zz x -y -aou -o"$work/theirs" "$work/theirs.exe" >/dev/null 2>&1; then
+if ! 7zz x -y -aou -o"$work/theirs" "$work/theirs.$extension" >/dev/null 2>&1; then
     say "7-Zip cannot unpack $name: it is not an installer of the power monitor, or it is damaged"
     exit 1
 fi
@@ -81,15 +137,21 @@ done < <(find "$work/theirs" -type f \( -iname '*.exe' -o -iname '*.dll' \) -pri
 # release is made with the signing steps.
 signing=()
 [ ${#signed_inside[@]} -eq 0 ] || signing=(POWERMONITOR_SIGN=attach "POWERMONITOR_SIGNATURES=$signatures")
-if ! env "${signing[@]}" cpack -G NSIS --config "$build/CPackConfig.cmake" -B "$work/ours" >"$work/cpack.log" 2>&1; then
+if ! env "${signing[@]}" cpack -G "$generator" --config "$build/CPackConfig.cmake" -B "$work/ours" >"$work/cpack.log" 2>&1; then
     cat "$work/cpack.log" >&2
-    say "cannot make your build in $build into an installer"
+    say "cannot make your build in $build into $([ "$generator" = ZIP ] && echo a ZIP || echo an installer)"
     exit 2
 fi
-ours=$(find "$work/ours" -maxdepth 1 -name '*.exe' -print -quit)
+ours=$(find "$work/ours" -maxdepth 1 -name "*.$extension" -print -quit)
 
 # 4. Byte for byte.
-if said=$("${authenticode[@]}" compare "$work/theirs.exe" "$ours"); then
+# A ZIP is the same bytes or not; an installer may differ as a signature taken off leaves it.
+if [ "$generator" = ZIP ]; then
+    compare() { cmp "$1" "$2" >/dev/null && echo "byte for byte the same" || { cmp "$1" "$2" | sed 's/^[^ ]* [^ ]* //'; false; }; }
+else
+    compare() { "${authenticode[@]}" compare "$1" "$2"; }
+fi
+if said=$(compare "$work/theirs.$extension" "$ours"); then
     if [ -z "$own" ] && [ ${#signed_inside[@]} -eq 0 ]; then
         say "$name is your build, $said: it carries no signature"
         exit 0

@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
 # Signs a Windows program, DLL or installer in place with Authenticode, as a
 # signed release asks (POWERMONITOR_SIGN):
-#   sign    with the certificate and key in SIGN_PKCS12, whose password is in
-#           the file SIGN_PASSWORD_FILE (never on a command line); with a time
-#           stamp from SIGN_TIMESTAMP_URL where one is named
+#   sign    with the certificate and key in SIGN_PKCS12, or with the key
+#           SIGN_PKCS11_KEY (a PKCS#11 URI) on the token that the PKCS#11 module
+#           SIGN_PKCS11_MODULE reaches and the certificates in SIGN_CERTIFICATES
+#           (through OpenSSL's pkcs11 engine, SIGN_PKCS11_ENGINE to name
+#           another); the password or PIN is in the file SIGN_PASSWORD_FILE
+#           (never on a command line); with a time stamp from
+#           SIGN_TIMESTAMP_URL where one is named
 #   attach  the signature in the folder POWERMONITOR_SIGNATURES that was made for
 #           a file of these very bytes (<key>.p7s, authenticode.py's key), so
 #           that a signed installer can be made again from its signatures
@@ -22,7 +26,15 @@ trap 'rm -f "$out"' EXIT
 
 case "${POWERMONITOR_SIGN:-}" in
 sign)
-    args=(sign -pkcs12 "${SIGN_PKCS12:?}" -readpass "${SIGN_PASSWORD_FILE:?}" -h sha256 -n "$description")
+    if [ -n "${SIGN_PKCS11_MODULE:-}" ]; then
+        engine=${SIGN_PKCS11_ENGINE:-$(openssl version -e | sed -n 's/^ENGINESDIR: "\(.*\)"$/\1/p')/pkcs11.so}
+        [ -r "$engine" ] || { say "no OpenSSL pkcs11 engine at $engine: Debian's libengine-pkcs11-openssl has it"; exit 1; }
+        args=(sign -pkcs11engine "$engine" -pkcs11module "$SIGN_PKCS11_MODULE" -key "${SIGN_PKCS11_KEY:?}"
+              -certs "${SIGN_CERTIFICATES:?}")
+    else
+        args=(sign -pkcs12 "${SIGN_PKCS12:?}")
+    fi
+    args+=(-readpass "${SIGN_PASSWORD_FILE:?}" -h sha256 -n "$description")
     [ -z "${SIGN_TIMESTAMP_URL:-}" ] || args+=(-ts "$SIGN_TIMESTAMP_URL")
     osslsigncode "${args[@]}" -in "$file" -out "$out" >/dev/null || { say "could not sign $file"; exit 1; }
     ;;
