@@ -6,9 +6,8 @@
 ARCH is x64 or x86. The rows of packaging/windows/third-party/qt-parts.txt for
 ARCH name the parts; their facts (name, version, licence, copyright) and the
 licence texts are read from Qt's qt_attribution.json files in the Debian source
-package that scripts/windows-qt-archives.txt names for ARCH, found in
-SOURCES_DIR (its .dsc, checked against the digest the list pins, and the
-tarballs the .dsc lists, checked against it). Each row's features are checked against the configured Qt in QT_DIR.
+package that scripts/windows-qt-archives.txt names for ARCH, found and checked
+in SOURCES_DIR by scripts/windows-qt-sources.py. Each row's features are checked against the configured Qt in QT_DIR.
 
 OUT_DIR receives:
   qt-parts.txt     the notice's section on the parts, one block each
@@ -19,6 +18,7 @@ missing, a tarball that does not match its .dsc, or a Debian patch that
 changes a file read here.
 """
 import hashlib
+import importlib.util
 import json
 import pathlib
 import re
@@ -27,7 +27,9 @@ import tarfile
 
 PROJECT = pathlib.Path(__file__).resolve().parent.parent
 PARTS = PROJECT / "packaging/windows/third-party/qt-parts.txt"
-ARCHIVES = PROJECT / "scripts/windows-qt-archives.txt"
+_spec = importlib.util.spec_from_file_location("windows_qt_sources", PROJECT / "scripts/windows-qt-sources.py")
+windows_qt_sources = importlib.util.module_from_spec(_spec)
+_spec.loader.exec_module(windows_qt_sources)
 # Qt's own build tools use this header; its features are not the DLLs'.
 BOOTSTRAP_HEADER = "qconfig-bootstrapped.h"
 WRAP = 76
@@ -47,42 +49,6 @@ def rows(path, arch, width):
             if len(fields) != width:
                 fail(f"{path.name}: a row of {width} fields expected: {line}")
             yield fields
-
-
-def sha256(path):
-    digest = hashlib.sha256()
-    with open(path, "rb") as f:
-        for block in iter(lambda: f.read(1 << 20), b""):
-            digest.update(block)
-    return digest.hexdigest()
-
-
-def source_files(sources, package, version, dsc_sha256):
-    """The .dsc, checked against its pinned digest, and its tarballs, each
-    checked against the .dsc."""
-    dsc = sources / f"{package}_{version.split(':')[-1]}.dsc"
-    if not dsc.is_file():
-        fail(f"no {dsc.name} in {sources}")
-    if sha256(dsc) != dsc_sha256:
-        fail(f"{dsc} is not the one {ARCHIVES.name} pins (sha256 {dsc_sha256})")
-    text = dsc.read_text(encoding="utf-8")
-    listed = re.search(r"^Checksums-Sha256:\n((?: .+\n)+)", text, re.M)
-    if not listed:
-        fail(f"{dsc.name} lists no Checksums-Sha256")
-    files = {}
-    for line in listed.group(1).splitlines():
-        digest, _size, name = line.split()
-        path = sources / name
-        if not path.is_file():
-            fail(f"{dsc.name} lists {name}, which is not in {sources}")
-        if sha256(path) != digest:
-            fail(f"{name} does not match the sha256 {dsc.name} gives it")
-        files[name] = path
-    orig = [p for n, p in files.items() if ".orig.tar." in n]
-    debian = [p for n, p in files.items() if ".debian.tar." in n]
-    if len(orig) != 1 or len(debian) != 1:
-        fail(f"{dsc.name} does not list one .orig and one .debian tarball")
-    return orig[0], debian[0]
 
 
 def patched_paths(debian_tarball):
@@ -182,16 +148,20 @@ def main(argv):
         print(__doc__.strip().splitlines()[2].strip(), file=sys.stderr)
         return 2
     arch, qt_dir, sources, out = argv[1], pathlib.Path(argv[2]), pathlib.Path(argv[3]), pathlib.Path(argv[4])
-    archive = next(rows(ARCHIVES, arch, 7), None)
-    if archive is None:
-        fail(f"{ARCHIVES.name} names no Qt for {arch}")
-    package, version, dsc_sha256 = archive[3], archive[4], archive[6]
+    try:
+        _arch, _archive, _sha256, package, version, _triple, _dsc = windows_qt_sources.archive_row(arch)
+        files = windows_qt_sources.source_files(arch, sources)
+    except windows_qt_sources.SourceError as error:
+        fail(str(error))
+    orig = next((f for f in files if ".orig.tar." in f.name), None)
+    debian = next((f for f in files if ".debian.tar." in f.name), None)
+    if not orig or not debian:
+        fail(f"{files[0].name} does not list one .orig and one .debian tarball")
     parts = list(rows(PARTS, arch, 5))
     features = qt_features(qt_dir)
     for row in parts:
         check_features(row, features)
 
-    orig, debian = source_files(sources, package, version, dsc_sha256)
     patched = patched_paths(debian)
     with tarfile.open(orig) as tar:
         entries = load_entries(tar)

@@ -105,31 +105,24 @@ version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$(scripts/preset-dir.py 
 git archive --format=tar.gz --prefix="powermonitor-$version/" -o "$release/powermonitor-$version.tar.gz" HEAD
 
 # The corresponding source of the Qt the Windows programs ship: Debian's source
-# packages, each .dsc checked against the sha256 the list pins and each tarball
-# against its .dsc, with the recipe that builds the Qt from them.
+# packages, checked (scripts/windows-qt-sources.py), with the recipe that builds
+# the Qt from them.
 sources=${QT_WINDOWS_SOURCES:-$PWD/../shared/toolchains/sources}
 windows_sources=$(sed -n 's/^POWERMONITOR_WINDOWS_SOURCES_ARCHIVE:INTERNAL=//p' \
     "$(scripts/preset-dir.py release-windows-x64)/CMakeCache.txt")
 source_files=()
-while read -r _arch _archive _sha256 package source_version _triple dsc_sha256; do
-    dsc=${package}_${source_version#*:}.dsc
-    [ -f "$sources/$dsc" ] || { say "no $dsc in $sources (QT_WINDOWS_SOURCES): a release carries it"; exit 1; }
-    [ "$(sha256sum <"$sources/$dsc" | cut -c 1-64)" = "$dsc_sha256" ] ||
-        { say "$sources/$dsc is not the one scripts/windows-qt-archives.txt pins"; exit 1; }
-    source_files+=("$dsc")
-    while read -r digest _size file; do
-        [ -n "$file" ] || continue
-        echo "$digest  $file" | (cd "$sources" && sha256sum --quiet -c -) ||
-            { say "$sources/$file does not match $dsc"; exit 1; }
-        source_files+=("$file")
-    done < <(sed -n '/^Checksums-Sha256:/,/^[^ ]/{/^ /p}' "$sources/$dsc")
-done < <(grep -v '^#' scripts/windows-qt-archives.txt)
+for arch in x64 x86; do
+    listed=$(scripts/windows-qt-sources.py "$arch" "$sources") ||
+        { say "a release carries the Qt's source: QT_WINDOWS_SOURCES names the folder that holds it"; exit 1; }
+    mapfile -t -O "${#source_files[@]}" source_files <<<"$listed"
+done
 tar_flags=(--sort=name --format=gnu --mtime="@$SOURCE_DATE_EPOCH" --owner=0 --group=0 --numeric-owner
            --mode='u+w,go-w,a+rX')
 prefix=${windows_sources%.tar}
 tar "${tar_flags[@]}" -cf "$release/$windows_sources" \
     --transform="s|^packaging/windows/windows-sources-readme.txt|README.txt|;s|^|$prefix/|" \
-    packaging/windows/windows-sources-readme.txt scripts/windows-qt.sh scripts/windows-qt-archives.txt \
+    packaging/windows/windows-sources-readme.txt scripts/windows-qt.sh scripts/windows-qt-sources.py \
+    scripts/windows-qt-archives.txt \
     cmake/mingw-w64.cmake cmake/mingw-w64-x86_64.cmake cmake/mingw-w64-i686.cmake cmake/oldest-windows.cmake
 tar "${tar_flags[@]}" -rf "$release/$windows_sources" -C "$sources" --transform="s|^|$prefix/sources/|" "${source_files[@]}"
 

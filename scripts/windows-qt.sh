@@ -32,8 +32,8 @@ case "$arch" in
     *) say "usage: windows-qt.sh x64|x86 DEST_DIR (not '$arch')"; exit 2 ;;
 esac
 [ -n "$dest" ] || { say "usage: windows-qt.sh x64|x86 DEST_DIR"; exit 2; }
-read -r archive sha256 source_package version triple dsc_sha256 < <(awk -v arch="$arch" '$1 == arch { print $2, $3, $4, $5, $6, $7 }' "$archives")
-[ -n "${dsc_sha256:-}" ] || { say "$archives names no archive for $arch"; exit 1; }
+read -r archive sha256 source_package version triple < <(awk -v arch="$arch" '$1 == arch { print $2, $3, $4, $5, $6 }' "$archives")
+[ -n "${triple:-}" ] || { say "$archives names no archive for $arch"; exit 1; }
 # The archive holds one folder of its own name.
 name=${archive%.tar.xz}
 
@@ -88,21 +88,15 @@ shared=$project/../shared/toolchains/$archive
 [ -f "$kept" ] && unpack "$kept"
 
 # The source a release carries (scripts/release.sh): the .dsc, as the list
-# pins it, and the tarballs it names, which dpkg-source checks against it.
+# pins it, and the tarballs it names, each checked against it.
 sources=${QT_WINDOWS_SOURCES:-$project/../shared/toolchains/sources}
+if ! "$project/scripts/windows-qt-sources.py" "$arch" "$sources" >/dev/null; then
+    say "QT_WINDOWS_SOURCES names the folder that holds Debian's $source_package $version source package"
+    say "(a release's ...-windows-sources.tar holds it); or put $archive in"
+    say "$project/../shared/toolchains/ or name it with QT_WINDOWS_ARCHIVE."
+    exit 1
+fi
 dsc=$sources/${source_package}_${version#*:}.dsc
-if [ ! -f "$dsc" ]; then
-    say "no $(basename "$dsc") in $sources: QT_WINDOWS_SOURCES names the folder that holds Debian's"
-    say "$source_package $version source package (the .dsc and the tarballs it lists). A release's"
-    say "...-windows-sources.tar holds it; or put $archive in $project/../shared/toolchains/ or name"
-    say "it with QT_WINDOWS_ARCHIVE."
-    exit 1
-fi
-dsc_digest=$(sha256sum <"$dsc" | cut -c 1-64)
-if [ "$dsc_digest" != "$dsc_sha256" ]; then
-    say "refusing $dsc: its sha256 is $dsc_digest, and $archives pins $dsc_sha256"
-    exit 1
-fi
 say "no $archive found; building it from Debian's $source_package source in $sources (35 to 60 minutes)"
 work=$dest/qt-windows-source-$arch
 rm -rf "$work"

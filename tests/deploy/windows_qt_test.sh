@@ -5,7 +5,9 @@
 #  2. the pinned archive from ../shared/toolchains is unpacked, and its stamp
 #     names the pinned digest;
 #  3. a file of the unpacked folder changed afterwards is noticed, and the
-#     folder unpacked again from the checked archive.
+#     folder unpacked again from the checked archive;
+#  4. with no archive at hand, a Debian source whose tarball differs from its
+#     .dsc is refused (exit 1) before anything is built.
 #   windows_qt_test.sh WORK_DIR
 # Exits 77 (skipped) where ../shared/toolchains lacks the pinned archive.
 set -euo pipefail
@@ -45,5 +47,23 @@ echo tampered >>"$qt/bin/Qt6Core.dll"
 grep -q "no longer the ones unpacked" "$work/err" && ! grep -q tampered "$qt/bin/Qt6Core.dll" ||
     fail "the changed folder was used as it was: $(cat "$work/err")"
 echo "noticed and unpacked again"
+
+sources=$project/../shared/toolchains/sources
+if [ -d "$sources" ]; then
+    echo "--- no archive, and a source tarball other than its .dsc says"
+    mkdir -p "$work/alone/scripts" "$work/sources"
+    cp "$project"/scripts/windows-qt*.* "$work/alone/scripts/"
+    cp "$sources"/qt6-base_* "$work/sources/"
+    chmod u+w "$work/sources"/*
+    debian_tarball=$(find "$work/sources" -name '*.debian.tar.xz')
+    printf '\0' >>"$debian_tarball"
+    status=0
+    QT_WINDOWS_SOURCES=$work/sources "$work/alone/scripts/windows-qt.sh" x64 "$work/alone/dest" >"$work/out" 2>"$work/err" ||
+        status=$?
+    [ "$status" = 1 ] && grep -q "does not match the sha256" "$work/err" ||
+        fail "a changed source tarball gave status $status: $(cat "$work/err")"
+    [ ! -e "$work/alone/dest/qt-windows-source-x64" ] || fail "the refused source was unpacked"
+    echo "refused, exit 1: $(head -n 1 "$work/err")"
+fi
 rm -rf "$work"
 echo "PASS: only the pinned archive is unpacked, and only an unchanged folder used"
