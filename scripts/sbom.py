@@ -85,7 +85,7 @@ def spdx_id(text):
 
 
 def package(ident, name, version, licence_concluded, licence_declared, copyright_text="NOASSERTION", **extra):
-    entry = {"SPDXID": ident, "name": name, "versionInfo": version, "supplier": extra.pop("supplier", "NOASSERTION"),
+    entry = {"SPDXID": ident, "name": name, **({"versionInfo": version} if version else {}), "supplier": extra.pop("supplier", "NOASSERTION"),
              "downloadLocation": extra.pop("download", "NOASSERTION"), "filesAnalyzed": False,
              "licenseConcluded": licence_concluded, "licenseDeclared": licence_declared,
              "copyrightText": copyright_text}
@@ -204,8 +204,9 @@ def main(argv):
         for dependency in filter(None, (d.strip() for d in control.split(","))):
             needed = re.match(r"([a-z0-9.+-]+)\s*(?:\(([^)]*)\))?", dependency.split("|")[0].strip())
             ident = spdx_id(f"Package-dependency-{needed.group(1)}")
-            packages.append(package(ident, needed.group(1), needed.group(2) or "NOASSERTION", "NOASSERTION",
-                                    "NOASSERTION", supplier="Organization: Debian", comment=f"Depends: {dependency}"))
+            # A version range is no version: it stays in the comment.
+            packages.append(package(ident, needed.group(1), None, "NOASSERTION", "NOASSERTION",
+                                    supplier="Organization: Debian", comment=f"Depends: {dependency}"))
             relationships.append(("SPDXRef-Package-artefact", "DEPENDS_ON", ident))
     if arch:
         more, links, extracted, owner = windows_components(arch, version, windows_sources, kind == "installer")
