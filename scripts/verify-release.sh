@@ -118,7 +118,7 @@ fi
 signatures=$work/signatures
 mkdir -p "$signatures"
 if ! 7zz x -y -aou -o"$work/theirs" "$work/theirs.$extension" >/dev/null 2>&1; then
-    say "7-Zip cannot unpack $name: it is not an installer of the power monitor, or it is damaged"
+    say "7-Zip cannot unpack $name: it is not an installer or ZIP of the power monitor, or it is damaged"
     exit 1
 fi
 cat /etc/ssl/certs/ca-certificates.crt >"$signatures/certificates.pem" 2>/dev/null || true
