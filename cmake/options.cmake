@@ -35,7 +35,7 @@ option(POWERMONITOR_SANITIZE
 # BUILD_TESTING, from CTest: the tests and the benchmarks.
 include(CTest)
 option(POWERMONITOR_E2E "Run the end-to-end checks under Xvfb (needs Xlib headers and xvfb-run)" ON)
-option(POWERMONITOR_LIBFUZZER "Build the stand-in's libFuzzer target, standin_libfuzzer (needs clang)" OFF)
+option(POWERMONITOR_LIBFUZZER "Build the libFuzzer targets, standin_libfuzzer and boardcheck_libfuzzer (needs clang)" OFF)
 option(POWERMONITOR_REPRODUCIBLE
     "Release build: the same bytes from the same commit in any folder (no build paths or time stamps in the files; needs SOURCE_DATE_EPOCH)" OFF)
 set(POWERMONITOR_OTHER_INSTALLER_DIR "" CACHE PATH
@@ -46,7 +46,7 @@ powermonitor_feature("warnings as errors" POWERMONITOR_WERROR "-Werror")
 powermonitor_feature(sanitizers POWERMONITOR_SANITIZE "ASan, LSan and UBSan on every target")
 powermonitor_feature(tests BUILD_TESTING "QtTest cases, deployment checks and benchmarks")
 powermonitor_feature("end-to-end checks" POWERMONITOR_E2E "the program on Xvfb; under Wine on Windows")
-powermonitor_feature(libFuzzer POWERMONITOR_LIBFUZZER "standin_libfuzzer, for open-ended fuzzing")
+powermonitor_feature(libFuzzer POWERMONITOR_LIBFUZZER "standin_libfuzzer and boardcheck_libfuzzer")
 powermonitor_feature("reproducible release" POWERMONITOR_REPRODUCIBLE
     "build paths mapped away, no time stamps, file times from SOURCE_DATE_EPOCH")
 powermonitor_feature("both Windows installers" POWERMONITOR_OTHER_INSTALLER_DIR

@@ -11,7 +11,7 @@
  * board. The calling convention does not matter: the program calls __cdecl
  * and __stdcall functions alike.
  *
- *   board-check [--arch x86|x64] [--companions] [DLL]
+ *   board-check [--arch x86|x64] [--companions] [--help] [DLL]
  *
  * --companions prints only the names of the DLLs beside it that it needs, one
  * a line, for the installer, which installs them with it.
@@ -37,9 +37,32 @@ static int usage(const char *message)
 {
     fprintf(stderr,
         "board-check: %s\n"
-        "usage: board-check [--arch x86|x64] [--companions] [%s]\n",
+        "usage: board-check [--arch x86|x64] [--companions] [%s]\n"
+        "board-check --help says more.\n",
         message, board_dll_name);
     return BOARD_UNREADABLE;
+}
+
+/* The operator's guide shows this text as it is: keep it the same on every platform. */
+static int help(void)
+{
+    printf("usage: board-check [--arch x86|x64] [--companions] [DLL]\n"
+           "\n"
+           "Says whether DLL, a board-control library, fits the power monitor program\n"
+           "beside board-check, and if not, why and what to install instead. It reads\n"
+           "the file and never loads it. Without DLL it checks\n"
+           "the %s beside it.\n"
+           "\n"
+           "  --arch x86|x64  check for the 32-bit or the 64-bit program (by default the\n"
+           "                  program beside board-check; needed where board-check is not\n"
+           "                  a Windows program)\n"
+           "  --companions    print only the DLLs beside it that it needs, one a line\n"
+           "  --help          print this text\n"
+           "\n"
+           "Exit status: %d fits, %d fits and is the simulated board, %d does not fit,\n"
+           "%d cannot be read or a usage error.\n",
+        board_dll_name, BOARD_FITS, BOARD_FITS_SIMULATED, BOARD_DOES_NOT_FIT, BOARD_UNREADABLE);
+    return BOARD_FITS;
 }
 
 static int parse_options(int argc, char **argv, board_check_options *o, const char **dll, int *companions)
@@ -47,7 +70,9 @@ static int parse_options(int argc, char **argv, board_check_options *o, const ch
     for (int i = 1; i < argc; ++i) {
         const char *a = argv[i];
         const char *value = i + 1 < argc ? argv[i + 1] : NULL;
-        if (strcmp(a, "--arch") == 0 && value) {
+        if (strcmp(a, "--help") == 0) {
+            return help();
+        } else if (strcmp(a, "--arch") == 0 && value) {
             if (strcmp(value, "x86") != 0 && strcmp(value, "x64") != 0)
                 return usage("--arch is x86 or x64");
             o->bits = strcmp(value, "x86") == 0 ? 32 : 64;
