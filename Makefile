@@ -2,7 +2,8 @@
 #   make run    install what is missing, build, and start the monitor on the stand-in board
 #   make test   install what is missing, build, and run the whole test suite
 # QT=5 builds against Qt 5.15 instead of Qt 6; CMAKE_FLAGS adds configure options;
-# BUILD_TYPE overrides the preset's build type. The configurations themselves are
+# BUILD_TYPE overrides the preset's build type; SKIP_DEPS=1 skips installing the
+# Debian packages (for packagers and machines without sudo). The configurations themselves are
 # CMake presets (CMakePresets.json), which IDEs and `cmake --preset` read too;
 # the build folders are the presets' own.
 
@@ -14,8 +15,10 @@ BUILD_TYPE ?=
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 configure_flags = $(if $(BUILD_TYPE),-DCMAKE_BUILD_TYPE=$(BUILD_TYPE)) $(CMAKE_FLAGS)
+SKIP_DEPS ?=
+install_deps = $(if $(SKIP_DEPS),@true,@scripts/install-deps.sh)
 
-.PHONY: all deps configure build run test bench sanitize memcheck check-static fuzz screenshot \
+.PHONY: all deps configure build run test bench sanitize memcheck check-static fuzz screenshot docs \
         windows test-windows bench-windows screenshot-windows release test-release clean
 
 all: build
@@ -23,7 +26,7 @@ all: build
 # The packages are checked (and installed) by the commands that start from
 # nothing: run, test and the checks; configure and build assume them.
 deps:
-	@scripts/install-deps.sh $(QT)
+	$(install_deps) $(QT)
 
 configure:
 	cmake --preset $(PRESET) $(configure_flags)
@@ -49,20 +52,20 @@ bench: build
 # The whole test suite built with AddressSanitizer, LeakSanitizer and
 # UndefinedBehaviorSanitizer, stopping at the first report.
 sanitize:
-	@scripts/install-deps.sh $(QT) checks
+	$(install_deps) $(QT) checks
 	cmake --preset sanitize-$(PRESET) $(CMAKE_FLAGS)
 	cmake --build --preset sanitize-$(PRESET) --parallel $(JOBS)
 	ctest --preset sanitize-$(PRESET) --parallel $(JOBS)
 
 # clang-format and clang-tidy on the project's own sources.
 check-static:
-	@scripts/install-deps.sh $(QT) checks
+	$(install_deps) $(QT) checks
 	@$(MAKE) --no-print-directory build
 	scripts/static-checks.sh $(BUILD_DIR)
 
 # The poll and controls tests under valgrind memcheck.
 memcheck:
-	@scripts/install-deps.sh $(QT) checks
+	$(install_deps) $(QT) checks
 	@$(MAKE) --no-print-directory build
 	scripts/memcheck.sh $(BUILD_DIR)
 
@@ -72,12 +75,19 @@ memcheck:
 FUZZ_ARGS ?= -runs=200000
 FUZZ_DIR := $(call preset_dir,fuzz)
 fuzz:
-	@scripts/install-deps.sh $(QT) checks
+	$(install_deps) $(QT) checks
 	cmake --preset fuzz $(CMAKE_FLAGS)
 	cmake --build --preset fuzz --parallel $(JOBS)
 	scripts/fuzz.sh $(FUZZ_DIR) $(FUZZ_ARGS)
 
-# The README's picture of the window, taken by the end-to-end check under Xvfb.
+# The documents' generated parts (board-check --help, the installer's exit codes,
+# the build options) written anew from where each is kept; the test docs_check
+# fails while they differ.
+docs: build
+	cmake --build --preset $(PRESET) --target board_check
+	scripts/docs.py write $(BUILD_DIR)/board/check/board-check
+
+# The picture of the window in the README, taken by the end-to-end check under Xvfb.
 screenshot: build
 	ctest --preset $(PRESET) -R e2e_close_window
 	mkdir -p docs && cp $(BUILD_DIR)/tests/e2e/powermonitor.png docs/powermonitor.png
@@ -102,7 +112,7 @@ WINDOWS_DIR := $(call preset_dir,windows-$(WINDOWS_ARCH))
 OTHER_INSTALLER_DIR := $(CURDIR)/$(call preset_dir,windows-$(OTHER_WINDOWS_ARCH))/tests/deploy/installer
 
 windows:
-	@scripts/install-deps.sh 6 windows-$(WINDOWS_ARCH)
+	$(install_deps) 6 windows-$(WINDOWS_ARCH)
 	scripts/windows-qt.sh $(WINDOWS_ARCH) build >/dev/null
 	cmake --preset windows-$(WINDOWS_ARCH) -DPOWERMONITOR_OTHER_INSTALLER_DIR=$(OTHER_INSTALLER_DIR) $(CMAKE_FLAGS)
 	cmake --build --preset windows-$(WINDOWS_ARCH) --parallel $(JOBS)
@@ -114,7 +124,7 @@ test-windows: windows
 bench-windows: windows
 	scripts/wine-run.sh $(CURDIR)/$(WINDOWS_DIR)/wine-tests $(CURDIR)/build/windows-qt-$(WINDOWS_ARCH)/bin $(WINDOWS_DIR)/bin/bench_binding.exe
 
-# The README's pictures of the Windows program, at 100 % and 150 %, taken under Wine on Xvfb.
+# The pictures of the Windows program in docs/building.md, at 100 % and 150 %, taken under Wine on Xvfb.
 screenshot-windows: windows
 	ctest --preset windows-$(WINDOWS_ARCH) -R deploy_windows_installer
 	mkdir -p docs && cp $(WINDOWS_DIR)/tests/deploy/powermonitor-windows.png $(WINDOWS_SCREENSHOT)
@@ -128,13 +138,13 @@ screenshot-windows: windows
 # into build/release/signed), SIGN_GPG_KEY (SHA256SUMS.asc).
 RELEASE_DEPS := 6 windows-x64 windows-x86 release
 release:
-	@scripts/install-deps.sh $(RELEASE_DEPS)
+	$(install_deps) $(RELEASE_DEPS)
 	JOBS=$(JOBS) scripts/release.sh
 
 # The release made twice, from two clones of the commit under different
 # conditions, compared; then signed with keys made for the test and checked.
 test-release:
-	@scripts/install-deps.sh $(RELEASE_DEPS)
+	$(install_deps) $(RELEASE_DEPS)
 	tests/release/release_test.sh build/release-test
 
 clean:
