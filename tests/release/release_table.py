@@ -1,8 +1,9 @@
 #!/usr/bin/python3
-"""Checks the README's table of what a release holds against a release.
+"""Checks the documented table of what a release holds against a release.
 
-    release_table.py README.md RELEASE_DIR VERSION
+    release_table.py DOCUMENT.md RELEASE_DIR VERSION
 
+The table is the first of DOCUMENT's tables headed "| file | what it is |".
 Every file in RELEASE_DIR must match a name in the table's first column, and
 every name there must match a file. In the names, <version> stands for
 VERSION, <package> and <installer or ZIP> for a .deb, installer or ZIP of the
@@ -19,14 +20,15 @@ PLACEHOLDERS = {
 }
 
 
-def names(readme):
-    text = readme.read_text(encoding="utf-8")
-    section = text.split("\n## Releases\n", 1)[1].split("\n## ", 1)[0]
-    rows = [line for line in section.splitlines() if line.startswith("| `")]
-    if not rows:
-        sys.exit("FAIL: the README's Releases section has no table of files")
-    for row in rows:
-        yield from re.findall(r"`([^`]+)`", row.split("|")[1])
+def names(document):
+    lines = document.read_text(encoding="utf-8").splitlines()
+    start = next((i for i, line in enumerate(lines) if line.replace(" ", "") == "|file|whatitis|"), None)
+    if start is None:
+        sys.exit(f"FAIL: {document} has no table headed | file | what it is |")
+    for line in lines[start + 2:]:
+        if not line.startswith("|"):
+            break
+        yield from re.findall(r"`([^`]+)`", line.split("|")[1])
 
 
 def pattern(name, version):
@@ -39,18 +41,18 @@ def main(argv):
     if len(argv) != 4:
         print(__doc__.strip().splitlines()[2].strip(), file=sys.stderr)
         return 2
-    readme, release, version = pathlib.Path(argv[1]), pathlib.Path(argv[2]), argv[3]
-    table = {name: pattern(name, version) for name in names(readme)}
+    document, release, version = pathlib.Path(argv[1]), pathlib.Path(argv[2]), argv[3]
+    table = {name: pattern(name, version) for name in names(document)}
     files = sorted(p.relative_to(release).as_posix() for p in release.rglob("*") if p.is_file())
-    faults = [f"{file}: in the release, and not in the README's table"
+    faults = [f"{file}: in the release, and not in {document.name}'s table"
               for file in files if not any(p.match(file) for p in table.values())]
-    faults += [f"{name}: in the README's table, and not in the release"
+    faults += [f"{name}: in {document.name}'s table, and not in the release"
                for name, p in table.items() if not any(p.match(file) for file in files)]
     for fault in faults:
         print(f"FAIL: {fault}", file=sys.stderr)
     if faults:
         return 1
-    print(f"the README's table names all {len(files)} files of the release, and nothing else")
+    print(f"{document.name}'s table names all {len(files)} files of the release, and nothing else")
     return 0
 
 

@@ -19,7 +19,7 @@
 #     of ours in it verifies against that authority and fails without it, and
 #     nothing else is signed; the same certificate from a PKCS#12 file signs
 #     one program as well;
-#     The README's table of a release's files names every file of it;
+#     The table of a release's files in docs/releasing.md names every file of it;
 #  4. scripts/verify-release.sh in the second clone accepts each signed
 #     installer and ZIP against its own unsigned build, and the signed
 #     SHA256SUMS with the public key, and rejects each with a byte changed.
@@ -184,9 +184,9 @@ done
 # each ZIP four.
 [ "$checked" -eq $((2 + 6 + 6 + 4 + 4)) ] || fail "$checked signed files in the signed release, not 22"
 say "PASS: $checked signed files verify against the test's certificate authority, and only with it"
-/usr/bin/python3 "$project/tests/release/release_table.py" "$project/README.md" "$first/main/build/release" \
+/usr/bin/python3 "$project/tests/release/release_table.py" "$project/docs/releasing.md" "$first/main/build/release" \
     "$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$first/main/build/release-qt6/CMakeCache.txt")" ||
-    fail "the README's table of a release's files is not what the release holds"
+    fail "docs/releasing.md's table of a release's files is not what the release holds"
 
 # The same certificate, its key in a PKCS#12 file, signs as well.
 program=$(find "$work/unpacked" -name powermonitor.exe -print -quit)
