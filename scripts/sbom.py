@@ -14,6 +14,7 @@ time is SOURCE_DATE_EPOCH's, so the same release gives the same document.
 """
 import datetime
 import hashlib
+import importlib.util
 import io
 import json
 import os
@@ -28,7 +29,9 @@ import zipfile
 
 PROJECT = pathlib.Path(__file__).resolve().parent.parent
 THIRD_PARTY = PROJECT / "packaging/windows/third-party"
-ARCHIVES = PROJECT / "scripts/windows-qt-archives.txt"
+_spec = importlib.util.spec_from_file_location("windows_qt_sources", PROJECT / "scripts/windows-qt-sources.py")
+windows_qt_sources = importlib.util.module_from_spec(_spec)
+_spec.loader.exec_module(windows_qt_sources)
 SUPPLIER = "Organization: Orvane9 power monitor project"
 NAMESPACE = uuid.UUID("6f0c5a52-7d0e-4c55-9a53-0d0bb6e1f2a4")
 # Which Debian packages gave each architecture's compiler runtime and winpthreads.
@@ -97,20 +100,20 @@ def windows_components(arch, version, windows_sources, installer):
     """The packages of a Windows file, and a function that names the package
     each of its files belongs to."""
     parts = json.loads((THIRD_PARTY / arch / "qt-parts.json").read_text(encoding="utf-8"))
-    row = next((line.split() for line in ARCHIVES.read_text().splitlines()
-                if line.split() and line.split()[0] == arch), None)
-    qt_version = re.match(r"[0-9.]+", row[4]).group(0)
+    _arch, _archive, _sha256, source_package, source_version, _triple, dsc_sha256 = \
+        windows_qt_sources.archive_row(arch)
+    qt_version = re.match(r"[0-9.]+", source_version).group(0)
     gcc_package, winpthreads_package = TOOLCHAIN_PACKAGES[arch]
     packages = [
         package("SPDXRef-Package-Qt", "Qt Base", qt_version, QT_LICENCE_USED, QT_LICENCE_DECLARED,
                 "Copyright (C) The Qt Company Ltd. and other contributors.",
                 supplier="Organization: The Qt Company Ltd.", homepage="https://www.qt.io/",
                 primaryPackagePurpose="LIBRARY",
-                sourceInfo=f"cross-built with MinGW-w64 from Debian's source package {row[3]} {row[4]} "
+                sourceInfo=f"cross-built with MinGW-w64 from Debian's source package {source_package} {source_version} "
                            f"with Debian's patches applied; that source is in {windows_sources}"),
-        package("SPDXRef-Package-Qt-source", row[3], row[4], "NOASSERTION", QT_LICENCE_DECLARED,
-                supplier="Organization: Debian", packageFileName=f"{row[3]}_{row[4].split(':')[-1]}.dsc",
-                checksums=[{"algorithm": "SHA256", "checksumValue": row[6]}], primaryPackagePurpose="SOURCE",
+        package("SPDXRef-Package-Qt-source", source_package, source_version, "NOASSERTION", QT_LICENCE_DECLARED,
+                supplier="Organization: Debian", packageFileName=f"{source_package}_{source_version.split(':')[-1]}.dsc",
+                checksums=[{"algorithm": "SHA256", "checksumValue": dsc_sha256}], primaryPackagePurpose="SOURCE",
                 sourceInfo=f"in {windows_sources}, published with this release"),
         package("SPDXRef-Package-GCC-runtime", "GCC runtime libraries (MinGW-w64)", dpkg_version(gcc_package),
                 "GPL-3.0-or-later WITH GCC-exception-3.1", "GPL-3.0-or-later WITH GCC-exception-3.1",
