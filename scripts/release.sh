@@ -65,6 +65,15 @@ if [ -n "${SIGN_GPG_KEY:-}" ] && ! gpg --batch --list-secret-keys "$SIGN_GPG_KEY
     exit 1
 fi
 
+# The Qt's source, which the release carries, checked before anything is built.
+sources=${QT_WINDOWS_SOURCES:-$PWD/../shared/toolchains/sources}
+source_files=()
+for arch in x64 x86; do
+    listed=$(scripts/windows-qt-sources.py "$arch" "$sources") ||
+        { say "a release carries the Qt's source: QT_WINDOWS_SOURCES names the folder that holds it"; exit 1; }
+    mapfile -t -O "${#source_files[@]}" source_files <<<"$listed"
+done
+
 SOURCE_DATE_EPOCH=$(git log -1 --format=%ct HEAD)
 export SOURCE_DATE_EPOCH
 # The files as the repository has them, whoever builds.
@@ -107,15 +116,8 @@ git archive --format=tar.gz --prefix="powermonitor-$version/" -o "$release/power
 # The corresponding source of the Qt the Windows programs ship: Debian's source
 # packages, checked (scripts/windows-qt-sources.py), with the recipe that builds
 # the Qt from them.
-sources=${QT_WINDOWS_SOURCES:-$PWD/../shared/toolchains/sources}
 windows_sources=$(sed -n 's/^POWERMONITOR_WINDOWS_SOURCES_ARCHIVE:INTERNAL=//p' \
     "$(scripts/preset-dir.py release-windows-x64)/CMakeCache.txt")
-source_files=()
-for arch in x64 x86; do
-    listed=$(scripts/windows-qt-sources.py "$arch" "$sources") ||
-        { say "a release carries the Qt's source: QT_WINDOWS_SOURCES names the folder that holds it"; exit 1; }
-    mapfile -t -O "${#source_files[@]}" source_files <<<"$listed"
-done
 tar_flags=(--sort=name --format=gnu --mtime="@$SOURCE_DATE_EPOCH" --owner=0 --group=0 --numeric-owner
            --mode='u+w,go-w,a+rX')
 prefix=${windows_sources%.tar}
