@@ -70,9 +70,9 @@ static int parse_options(int argc, char **argv, board_check_options *o, const ch
     for (int i = 1; i < argc; ++i) {
         const char *a = argv[i];
         const char *value = i + 1 < argc ? argv[i + 1] : NULL;
-        if (strcmp(a, "--help") == 0) {
+        if (strcmp(a, "--help") == 0)
             return help();
-        } else if (strcmp(a, "--arch") == 0 && value) {
+        if (strcmp(a, "--arch") == 0 && value) {
             if (strcmp(value, "x86") != 0 && strcmp(value, "x64") != 0)
                 return usage("--arch is x86 or x64");
             o->bits = strcmp(value, "x86") == 0 ? 32 : 64;
