@@ -40,6 +40,9 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/powermonitor.1.gz
 
 set(debian_docs debian/copyright ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz)
 install(FILES ${debian_docs} DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/powermonitor COMPONENT program)
+# The record's format in full, which the manual page points to.
+install(FILES ${PROJECT_SOURCE_DIR}/docs/recording.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/powermonitor
+    COMPONENT program)
 if(POWERMONITOR_SIMULATED_BOARD)
     install(FILES ${debian_docs}
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/powermonitor-simulated-board COMPONENT simulated_board)

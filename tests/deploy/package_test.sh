@@ -32,7 +32,7 @@ holds "$program" usr/bin/powermonitor usr/share/man/man1/powermonitor.1.gz \
     usr/share/metainfo/org.orvane9.powermonitor.metainfo.xml \
     usr/share/icons/hicolor/scalable/apps/powermonitor.svg \
     usr/share/doc/powermonitor/copyright usr/share/doc/powermonitor/changelog.gz \
-    usr/lib/powermonitor/board-trace/libboardtrace.so
+    usr/share/doc/powermonitor/recording.md usr/lib/powermonitor/board-trace/libboardtrace.so
 holds "$board" "usr/lib/powermonitor/board/$lib" \
     usr/share/doc/powermonitor-simulated-board/copyright
 if dpkg-deb -c "$program" | grep -q "$lib"; then
