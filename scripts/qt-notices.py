@@ -7,7 +7,7 @@ ARCH is x64 or x86. The rows of packaging/windows/third-party/qt-parts.txt for
 ARCH name the parts; their facts (name, version, licence, copyright) and the
 licence texts are read from Qt's qt_attribution.json files in the Debian source
 package that scripts/windows-qt-archives.txt names for ARCH, found and checked
-in SOURCES_DIR by scripts/windows-qt-sources.py. Each row's features are checked against the configured Qt in QT_DIR.
+in SOURCES_DIR by scripts/windows_qt_sources.py. Each row's features are checked against the configured Qt in QT_DIR.
 
 OUT_DIR receives:
   qt-parts.txt     the notice's section on the parts, one block each
@@ -18,18 +18,16 @@ missing, a tarball that does not match its .dsc, or a Debian patch that
 changes a file read here.
 """
 import hashlib
-import importlib.util
 import json
 import pathlib
 import re
 import sys
 import tarfile
 
+import windows_qt_sources  # beside this script
+
 PROJECT = pathlib.Path(__file__).resolve().parent.parent
 PARTS = PROJECT / "packaging/windows/third-party/qt-parts.txt"
-_spec = importlib.util.spec_from_file_location("windows_qt_sources", PROJECT / "scripts/windows-qt-sources.py")
-windows_qt_sources = importlib.util.module_from_spec(_spec)
-_spec.loader.exec_module(windows_qt_sources)
 # Qt's own build tools use this header; its features are not the DLLs'.
 BOOTSTRAP_HEADER = "qconfig-bootstrapped.h"
 WRAP = 76

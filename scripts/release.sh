@@ -69,7 +69,7 @@ fi
 sources=${QT_WINDOWS_SOURCES:-$PWD/../shared/toolchains/sources}
 source_files=()
 for arch in x64 x86; do
-    listed=$(scripts/windows-qt-sources.py "$arch" "$sources") ||
+    listed=$(scripts/windows_qt_sources.py "$arch" "$sources") ||
         { say "a release carries the Qt's source: QT_WINDOWS_SOURCES names the folder that holds it"; exit 1; }
     mapfile -t -O "${#source_files[@]}" source_files <<<"$listed"
 done
@@ -114,7 +114,7 @@ version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$(scripts/preset-dir.py 
 git archive --format=tar.gz --prefix="powermonitor-$version/" -o "$release/powermonitor-$version.tar.gz" HEAD
 
 # The corresponding source of the Qt the Windows programs ship: Debian's source
-# packages, checked (scripts/windows-qt-sources.py), with the recipe that builds
+# packages, checked (scripts/windows_qt_sources.py), with the recipe that builds
 # the Qt from them.
 windows_sources=$(sed -n 's/^POWERMONITOR_WINDOWS_SOURCES_ARCHIVE:INTERNAL=//p' \
     "$(scripts/preset-dir.py release-windows-x64)/CMakeCache.txt")
@@ -123,7 +123,7 @@ tar_flags=(--sort=name --format=gnu --mtime="@$SOURCE_DATE_EPOCH" --owner=0 --gr
 prefix=${windows_sources%.tar}
 tar "${tar_flags[@]}" -cf "$release/$windows_sources" \
     --transform="s|^packaging/windows/windows-sources-readme.txt|README.txt|;s|^|$prefix/|" \
-    packaging/windows/windows-sources-readme.txt scripts/windows-qt.sh scripts/windows-qt-sources.py \
+    packaging/windows/windows-sources-readme.txt scripts/windows-qt.sh scripts/windows_qt_sources.py \
     scripts/windows-qt-archives.txt \
     cmake/mingw-w64.cmake cmake/mingw-w64-x86_64.cmake cmake/mingw-w64-i686.cmake cmake/oldest-windows.cmake
 tar "${tar_flags[@]}" -rf "$release/$windows_sources" -C "$sources" --transform="s|^|$prefix/sources/|" "${source_files[@]}"

@@ -14,7 +14,6 @@ time is SOURCE_DATE_EPOCH's, so the same release gives the same document.
 """
 import datetime
 import hashlib
-import importlib.util
 import io
 import json
 import os
@@ -27,11 +26,10 @@ import tempfile
 import uuid
 import zipfile
 
+import windows_qt_sources  # beside this script
+
 PROJECT = pathlib.Path(__file__).resolve().parent.parent
 THIRD_PARTY = PROJECT / "packaging/windows/third-party"
-_spec = importlib.util.spec_from_file_location("windows_qt_sources", PROJECT / "scripts/windows-qt-sources.py")
-windows_qt_sources = importlib.util.module_from_spec(_spec)
-_spec.loader.exec_module(windows_qt_sources)
 SUPPLIER = "Organization: Orvane9 power monitor project"
 NAMESPACE = uuid.UUID("6f0c5a52-7d0e-4c55-9a53-0d0bb6e1f2a4")
 # Which Debian packages gave each architecture's compiler runtime and winpthreads.

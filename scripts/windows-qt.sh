@@ -90,7 +90,7 @@ shared=$project/../shared/toolchains/$archive
 # The source a release carries (scripts/release.sh): the .dsc, as the list
 # pins it, and the tarballs it names, each checked against it.
 sources=${QT_WINDOWS_SOURCES:-$project/../shared/toolchains/sources}
-if ! "$project/scripts/windows-qt-sources.py" "$arch" "$sources" >/dev/null; then
+if ! "$project/scripts/windows_qt_sources.py" "$arch" "$sources" >/dev/null; then
     say "QT_WINDOWS_SOURCES names the folder that holds Debian's $source_package $version source package"
     say "(a release's ...-windows-sources.tar holds it); or put $archive in"
     say "$project/../shared/toolchains/ or name it with QT_WINDOWS_ARCHIVE."

@@ -52,7 +52,8 @@ sources=$project/../shared/toolchains/sources
 if [ -d "$sources" ]; then
     echo "--- no archive, and a source tarball other than its .dsc says"
     mkdir -p "$work/alone/scripts" "$work/sources"
-    cp "$project"/scripts/windows-qt*.* "$work/alone/scripts/"
+    cp "$project"/scripts/windows-qt.sh "$project"/scripts/windows-qt-archives.txt "$project"/scripts/windows_qt_sources.py \
+        "$work/alone/scripts/"
     cp "$sources"/qt6-base_* "$work/sources/"
     chmod u+w "$work/sources"/*
     debian_tarball=$(find "$work/sources" -name '*.debian.tar.xz')

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Finds and checks the Debian source package of one Windows build's Qt.
 
-    windows-qt-sources.py ARCH SOURCES_DIR
+    windows_qt_sources.py ARCH SOURCES_DIR
 
 Prints the names of its files in SOURCES_DIR, one a line, the .dsc first: the
 .dsc checked against the sha256 that scripts/windows-qt-archives.txt pins for
@@ -70,7 +70,7 @@ def main(argv):
         for path in source_files(argv[1], argv[2]):
             print(path.name)
     except SourceError as error:
-        print(f"windows-qt-sources.py: {error}", file=sys.stderr)
+        print(f"windows_qt_sources.py: {error}", file=sys.stderr)
         return 1
     return 0
 
