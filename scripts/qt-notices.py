@@ -7,7 +7,8 @@ ARCH is x64 or x86. The rows of packaging/windows/third-party/qt-parts.txt for
 ARCH name the parts; their facts (name, version, licence, copyright) and the
 licence texts are read from Qt's qt_attribution.json files in the Debian source
 package that scripts/windows-qt-archives.txt names for ARCH, found and checked
-in SOURCES_DIR by scripts/windows_qt_sources.py. Each row's features are checked against the configured Qt in QT_DIR.
+in SOURCES_DIR by scripts/windows_qt_sources.py. Each row's features are
+checked against the configured Qt in QT_DIR.
 
 OUT_DIR receives:
   qt-parts.txt     the notice's section on the parts, one block each
@@ -20,9 +21,11 @@ changes a file read here.
 import hashlib
 import json
 import pathlib
+import posixpath
 import re
 import sys
 import tarfile
+import textwrap
 
 import windows_qt_sources  # beside this script
 
@@ -95,22 +98,8 @@ def load_entries(tar):
         if member.isfile() and member.name.endswith("/qt_attribution.json"):
             data = json.loads(tar.extractfile(member).read().decode("utf-8"), strict=False)
             for entry in data if isinstance(data, list) else [data]:
-                entries.setdefault(entry["Id"], (posix_dir(member.name), entry))
+                entries.setdefault(entry["Id"], (posixpath.dirname(member.name), entry))
     return entries
-
-
-def posix_dir(name):
-    return name.rsplit("/", 1)[0]
-
-
-def normalise(path):
-    parts = []
-    for part in path.split("/"):
-        if part == "..":
-            parts.pop()
-        elif part not in ("", "."):
-            parts.append(part)
-    return "/".join(parts)
 
 
 def spdx_expression(entry):
@@ -129,16 +118,8 @@ def spdx_expression(entry):
 
 
 def wrap(text, indent):
-    words, lines, line = text.split(), [], ""
-    for word in words:
-        if line and len(indent) + len(line) + 1 + len(word) > WRAP:
-            lines.append(indent + line)
-            line = word
-        else:
-            line = f"{line} {word}" if line else word
-    if line:
-        lines.append(indent + line)
-    return lines
+    return textwrap.wrap(text, WRAP, initial_indent=indent, subsequent_indent=indent,
+                         break_long_words=False, break_on_hyphens=False)
 
 
 def main(argv):
@@ -184,7 +165,7 @@ def main(argv):
             named += [] if also == "-" else also.split(",")
             files = []
             for name in named:
-                text = read(normalise(f"{folder}/{name}"))
+                text = read(posixpath.normpath(f"{folder}/{name}"))
                 key = hashlib.sha256(text.encode()).hexdigest()
                 if key not in texts:
                     suffix = f"-{len(files) + 1}" if len(named) > 1 else ""
@@ -200,7 +181,7 @@ def main(argv):
                 "license_files": files, "source_path": folder.split("/", 1)[1],
             })
             short_version = version_text if version_text and len(version_text) < 40 else ""
-            notice += wrap(f"{entry['Name']} {short_version} (in {dll})", "")
+            notice += wrap(" ".join(filter(None, (entry["Name"], short_version, f"(in {dll})"))), "")
             notice += wrap(f"Copyright: {copyright_text}" if copyright_text else "No copyright notice.", "    ")
             licence = entry.get("License", licence_id)
             where = ", ".join("licenses\\qt\\" + name for name in files)
