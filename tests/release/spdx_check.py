@@ -81,21 +81,20 @@ def check_expression(expression, licences, exceptions, refs, where):
 
 def unpacked(path):
     """The files of a release file, by name, unpacked with the system's tools."""
-    work = tempfile.mkdtemp()
     name = path.name
-    if name.endswith(".deb"):
-        subprocess.run(["dpkg-deb", "-x", str(path), work], check=True)
-    elif name.endswith(".zip"):
-        subprocess.run(["unzip", "-q", str(path), "-d", work], check=True)
-    else:
-        subprocess.run(["7zz", "x", "-y", "-aou", f"-o{work}", str(path)], check=True, capture_output=True)
     files = {}
-    for file in pathlib.Path(work).rglob("*"):
-        if file.is_file() and not file.is_symlink():
-            data = file.read_bytes()
-            files["./" + file.relative_to(work).as_posix()] = (hashlib.sha1(data).hexdigest(),
-                                                               hashlib.sha256(data).hexdigest())
-    subprocess.run(["rm", "-rf", work], check=True)
+    with tempfile.TemporaryDirectory() as work:
+        if name.endswith(".deb"):
+            subprocess.run(["dpkg-deb", "-x", str(path), work], check=True)
+        elif name.endswith(".zip"):
+            subprocess.run(["unzip", "-q", str(path), "-d", work], check=True)
+        else:
+            subprocess.run(["7zz", "x", "-y", "-aou", f"-o{work}", str(path)], check=True, capture_output=True)
+        for file in pathlib.Path(work).rglob("*"):
+            if file.is_file() and not file.is_symlink():
+                data = file.read_bytes()
+                files["./" + file.relative_to(work).as_posix()] = (hashlib.sha1(data).hexdigest(),
+                                                                   hashlib.sha256(data).hexdigest())
     return files
 
 
