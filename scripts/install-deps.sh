@@ -5,9 +5,12 @@
 #   extra    optional package groups: "checks" (sanitizer runtime, clang-tidy,
 #            valgrind), "windows-x64" and "windows-x86" (MinGW-w64, Wine, NSIS:
 #            the Windows builds; both add dpkg's i386 architecture for 32-bit
-#            Wine, which runs the installers), "release" (making, signing and
-#            checking a release)
+#            Wine, which runs the installers, and where the kernel runs no
+#            32-bit x86 program, QEMU's i386 emulation for it:
+#            i386-emulation.sh), "release" (making, signing and checking a
+#            release)
 set -euo pipefail
+here=$(dirname "$0")
 
 qt=${1:-6}
 shift || true
@@ -23,6 +26,7 @@ case "$qt" in
     5) packages+=(qtbase5-dev) ;;
     *) echo "install-deps.sh: Qt major version must be 6 or 5, not '$qt'" >&2; exit 2 ;;
 esac
+windows=
 for group in "$@"; do
     case "$group" in
         checks) packages+=(clang clang-tidy clang-format libclang-rt-dev valgrind python3) ;;
@@ -39,6 +43,7 @@ for group in "$@"; do
             # The 64-bit installer's check is given a 32-bit DLL, built with
             # the i686 C compiler; the 32-bit build needs the rest of it.
             packages+=(wine32:i386 gcc-mingw-w64-i686-posix binutils-mingw-w64-i686)
+            windows=yes
             [ "$group" = windows-x86 ] &&
                 packages+=(g++-mingw-w64-i686-posix) ;;
         # The release: its source archive, the ZIPs put in order, signing and
@@ -67,12 +72,19 @@ for p in "${packages[@]}"; do
         missing+=("$p")
     fi
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+# QEMU's i386 emulation, for 32-bit Wine where the kernel runs no 32-bit x86
+# program and it does not run them yet.
+emulation_wanted() {
+    [ -n "$windows" ] && ! "$here/i386-emulation.sh" check 2>/dev/null && "$here/i386-emulation.sh" needed
+}
+if [ ${#missing[@]} -eq 0 ] && ! emulation_wanted; then
+    exit 0
+fi
 
 sudo=()
 if [ "$(id -u)" -ne 0 ]; then
     if ! command -v sudo >/dev/null 2>&1; then
-        echo "install-deps.sh: missing packages (${missing[*]}); run as root or install sudo" >&2
+        echo "install-deps.sh: missing packages (${missing[*]:-none}) or QEMU's i386 emulation; run as root or install sudo" >&2
         exit 1
     fi
     sudo=(sudo)
@@ -80,23 +92,62 @@ fi
 
 # sudo drops the caller's environment, so the front end is set on its command line.
 apt=("${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get)
-# 32-bit Wine is an i386 package, installable once dpkg takes that architecture.
-if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
-    echo "install-deps.sh: adding dpkg's i386 architecture for 32-bit Wine (dpkg --add-architecture i386)"
-    "${sudo[@]}" dpkg --add-architecture i386
-fi
-echo "install-deps.sh: installing ${missing[*]}"
 # A mirror in the middle of a sync serves an index that does not match its
 # release file, and apt-get update fails on it; a later try usually gets a
 # whole one. If none does, the install goes on with the indexes apt has, and
 # fails on its own where a package needs the missing one.
-for try in 1 2 3; do
-    "${apt[@]}" update -q && break
-    if [ "$try" -lt 3 ]; then
-        echo "install-deps.sh: apt-get update failed (try $try of 3); trying again in 30 s" >&2
-        sleep 30
-    else
-        echo "install-deps.sh: apt-get update failed 3 times; installing from the package lists apt has" >&2
+apt_update() {
+    for try in 1 2 3; do
+        "${apt[@]}" update -q && return
+        if [ "$try" -lt 3 ]; then
+            echo "install-deps.sh: apt-get update failed (try $try of 3); trying again in 30 s" >&2
+            sleep 30
+        else
+            echo "install-deps.sh: apt-get update failed 3 times; installing from the package lists apt has" >&2
+        fi
+    done
+}
+
+if [ ${#missing[@]} -gt 0 ]; then
+    # 32-bit Wine is an i386 package, installable once dpkg takes that architecture.
+    if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+        echo "install-deps.sh: adding dpkg's i386 architecture for 32-bit Wine (dpkg --add-architecture i386)"
+        "${sudo[@]}" dpkg --add-architecture i386
     fi
-done
-"${apt[@]}" install -y -q --no-install-recommends "${missing[@]}"
+    echo "install-deps.sh: installing ${missing[*]}"
+    apt_update
+    "${apt[@]}" install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# 32-bit Wine on a kernel that runs no 32-bit x86 program: QEMU's i386
+# user-mode emulation, registered through binfmt_misc. Only such a host gets
+# it; one that runs them itself keeps doing so. Debian 12's QEMU (7.2) is too
+# slow for Wine, so there it comes from bookworm-backports (pinned below the
+# release by Debian, so nothing else is taken from there).
+if emulation_wanted; then
+    qemu_fits() { "$here/i386-emulation.sh" qemu-fits "$1"; }
+    candidate() { apt-cache policy qemu-user-static | sed -n 's/^ *Candidate: //p'; }
+    did=""
+    if ! qemu_fits "$(dpkg-query -W -f='${Version}' qemu-user-static 2>/dev/null)"; then
+        apt_update
+        suite=()
+        if ! qemu_fits "$(candidate)" && [ "$(. /etc/os-release && echo "${ID:-}:${VERSION_CODENAME:-}")" = debian:bookworm ]; then
+            suite=(-t bookworm-backports)
+            if ! apt-get indextargets --format '$(RELEASE)' | grep -qx bookworm-backports; then
+                mirror=$(apt-get indextargets --format '$(REPO_URI) $(RELEASE)' | awk '$2 == "bookworm" { print $1; exit }')
+                printf '%s\n' "Types: deb" "URIs: ${mirror:-http://deb.debian.org/debian/}" "Suites: bookworm-backports" \
+                    "Components: main" "Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg" |
+                    "${sudo[@]}" tee /etc/apt/sources.list.d/bookworm-backports.sources >/dev/null
+                did=" added bookworm-backports to apt's sources,"
+                apt_update
+            fi
+        fi
+        "${apt[@]}" install -y -q --no-install-recommends "${suite[@]}" qemu-user-static
+        did="$did installed qemu-user-static $(dpkg-query -W -f='${Version}' qemu-user-static),"
+    fi
+    if "${sudo[@]}" "$here/i386-emulation.sh" register; then
+        echo "install-deps.sh: this kernel runs no 32-bit x86 program:$did registered QEMU's i386 emulation through binfmt_misc"
+    else
+        echo "install-deps.sh: this kernel runs no 32-bit x86 program, and QEMU's i386 emulation could not be set up: the 32-bit Windows program and the installers will not run here" >&2
+    fi
+fi

@@ -5,9 +5,9 @@
 # Wine is installed, so the pid it leaves is not the program's.)
 #   wine-loader.sh PROGRAM.exe
 #   wine-loader.sh --arch x64|x86
-# Exit status 77 where this host cannot run the program at all: a kernel
-# without IA-32 emulation (as some virtual machines have) runs no 32-bit x86
-# program, 32-bit Wine among them. The tests take 77 as "skipped" and say why.
+# Fails, saying what is missing and how to get it, where this host cannot run
+# the program: a kernel without IA-32 emulation runs a 32-bit one only through
+# QEMU's (i386-emulation.sh).
 set -euo pipefail
 
 if [ "$1" = --arch ]; then
@@ -27,8 +27,7 @@ case "$machine" in
     *) echo "wine-loader.sh: $program is no x86 or x64 Windows program (machine $machine)" >&2; exit 1 ;;
 esac
 [ -x "$loader" ] || { echo "wine-loader.sh: $program needs $loader: install $package. $(cat "$(dirname "$0")/install-hint.txt")" >&2; exit 1; }
-if [ "$machine" = 014c ] && ! "$loader" --version >/dev/null 2>&1; then
-    echo "wine-loader.sh: SKIPPED: this host runs no 32-bit x86 program (its kernel has no IA-32 emulation), so not $program under $loader" >&2
-    exit 77
+if [ "$machine" = 014c ]; then
+    "$(dirname "$0")/i386-emulation.sh" check || exit 1
 fi
 echo "$loader"
