@@ -17,6 +17,9 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 configure_flags = $(if $(BUILD_TYPE),-DCMAKE_BUILD_TYPE=$(BUILD_TYPE)) $(CMAKE_FLAGS)
 SKIP_DEPS ?=
 install_deps = $(if $(SKIP_DEPS),@true,@scripts/install-deps.sh)
+# Each ctest run leaves its results in its build folder, where CI reads which
+# tests did not run.
+junit = --output-junit $(CURDIR)/$(1)/ctest-results.xml
 
 .PHONY: all deps configure build run test bench sanitize memcheck check-static fuzz screenshot docs \
         windows test-windows bench-windows screenshot-windows release test-release clean
@@ -40,7 +43,7 @@ run: deps
 
 test: deps
 	@$(MAKE) --no-print-directory build
-	ctest --preset $(PRESET) --parallel $(JOBS)
+	ctest --preset $(PRESET) --parallel $(JOBS) $(call junit,$(BUILD_DIR))
 
 # Tick cost, start-up, CPU and memory against a bare Qt window, and the soak.
 # BENCH_SECONDS: how long the side-by-side run lasts; SOAK_TICKS: the soak's length.
@@ -55,7 +58,7 @@ sanitize:
 	$(install_deps) $(QT) checks
 	cmake --preset sanitize-$(PRESET) $(CMAKE_FLAGS)
 	cmake --build --preset sanitize-$(PRESET) --parallel $(JOBS)
-	ctest --preset sanitize-$(PRESET) --parallel $(JOBS)
+	ctest --preset sanitize-$(PRESET) --parallel $(JOBS) $(call junit,$(call preset_dir,sanitize-$(PRESET)))
 
 # clang-format and clang-tidy on the project's own sources.
 check-static:
@@ -118,7 +121,7 @@ windows:
 	cmake --build --preset windows-$(WINDOWS_ARCH) --parallel $(JOBS)
 
 test-windows: windows
-	ctest --preset windows-$(WINDOWS_ARCH) --parallel $(JOBS)
+	ctest --preset windows-$(WINDOWS_ARCH) --parallel $(JOBS) $(call junit,$(WINDOWS_DIR))
 
 # A board call through the Windows binding beside a direct call, under Wine.
 bench-windows: windows
