@@ -331,6 +331,17 @@ void TestBoardCheck::verdict_data()
     QTest::newRow("importing from a DLL that is nowhere")
         << dllImage(32, cdecl, {}, {"maker_io.dll", windowsOwn}) << 32 << none << int(BOARD_DOES_NOT_FIT)
         << "it needs maker_io.dll, which is neither beside it nor one of Windows' own";
+    // gcc's stack protector: the maker's compiler runtime goes with the DLL.
+    const auto protectedDll = dllImage(32, cdecl, {}, {"libssp-0.dll", windowsOwn});
+    QTest::newRow("stack protector, its runtime beside it")
+        << protectedDll << 32 << Companions {{"libssp-0.dll", QByteArray("MZ")}} << int(BOARD_FITS)
+        << "companion beside it: libssp-0.dll";
+    QTest::newRow("stack protector, without its runtime")
+        << protectedDll << 32 << none << int(BOARD_DOES_NOT_FIT)
+        << "does not fit: 1 of the DLLs it needs is missing";
+    QTest::newRow("two DLLs that are nowhere")
+        << dllImage(32, cdecl, {}, {"libssp-0.dll", "maker_io.dll"}) << 32 << none << int(BOARD_DOES_NOT_FIT)
+        << "does not fit: 2 of the DLLs it needs are missing";
     QTest::newRow("32-bit DLL, 64-bit program")
         << dllImage(32, cdecl) << 64 << none << int(BOARD_DOES_NOT_FIT) << "-win32.exe instead";
     QTest::newRow("64-bit DLL, 32-bit program")

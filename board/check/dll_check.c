@@ -408,6 +408,12 @@ static int check_companions(const board_check_options *o, const dll_names *dlls,
     return unfound;
 }
 
+/* "1 of them is", "2 of them are". */
+static const char *are(int count)
+{
+    return count == 1 ? "is" : "are";
+}
+
 static int check(const board_check_options *o, const pe_file *pe, FILE *out)
 {
     const char *arch = o->bits == 32 ? "x86" : "x64";
@@ -477,21 +483,21 @@ static int check(const board_check_options *o, const pe_file *pe, FILE *out)
     }
     if (missing || unfit) {
         fprintf(out,
-            "does not fit: %d of the %d functions that the program calls are not exported under a name it "
+            "does not fit: %d of the %d functions that the program calls %s not exported under a name it "
             "looks for (name, name@N or _name@N, with the interface's N); the program would not start "
             "with it.\n",
-            missing + unfit, FUNCTION_COUNT);
+            missing + unfit, FUNCTION_COUNT, are(missing + unfit));
         return BOARD_DOES_NOT_FIT;
     }
     if (broken_forwards) {
-        fprintf(out, "does not fit: %d of its functions are forwarded to DLLs that do not provide them.\n",
-            broken_forwards);
+        fprintf(out, "does not fit: %d of its functions %s forwarded to DLLs that do not provide them.\n",
+            broken_forwards, are(broken_forwards));
         return BOARD_DOES_NOT_FIT;
     }
     const int unfound = check_companions(o, &needed, out);
     if (unfound) {
-        fprintf(
-            out, "does not fit: %d of the DLLs it needs are missing; Windows would not load it.\n", unfound);
+        fprintf(out, "does not fit: %d of the DLLs it needs %s missing; Windows would not load it.\n", unfound,
+            are(unfound));
         return BOARD_DOES_NOT_FIT;
     }
 

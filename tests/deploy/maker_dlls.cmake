@@ -1,7 +1,8 @@
 # Board DLLs built the ways a board maker builds a closed control library, from
 # the tracing board's source (never from a maker's): each calling convention,
 # each naming a maker's compiler gives the exports, a dispatching shim, exports
-# forwarded to a DLL beside it; and DLLs that the program cannot use. Their
+# forwarded to a DLL beside it, gcc's stack protector with its runtime DLL
+# beside it; and DLLs that the program cannot use. Their
 # exports are named by .def files made from the interface's list of functions.
 # Each lies in a folder of its own under maker/, under the board library's name.
 
@@ -9,9 +10,9 @@ set(maker_dir ${CMAKE_CURRENT_BINARY_DIR}/maker)
 set(MAKER_DLL_SHAPES)
 
 # maker_dll(SHAPE CONVENTION cdecl|stdcall NAMING plain|decorated|msvc|both
-#           [TABLE] [FORWARD_TO module] [WITHOUT function] [BYTES function n])
+#           [TABLE] [STACK_PROTECTOR] [FORWARD_TO module] [WITHOUT function] [BYTES function n])
 function(maker_dll shape)
-    cmake_parse_arguments(PARSE_ARGV 1 dll "TABLE" "CONVENTION;NAMING;FORWARD_TO;WITHOUT" "BYTES")
+    cmake_parse_arguments(PARSE_ARGV 1 dll "TABLE;STACK_PROTECTOR" "CONVENTION;NAMING;FORWARD_TO;WITHOUT" "BYTES")
     set(def "EXPORTS\n")
     foreach(entry IN LISTS BOARDCONTROL_FUNCTIONS)
         string(REPLACE ":" ";" entry "${entry}")
@@ -62,6 +63,16 @@ function(maker_dll shape)
     if(dll_TABLE)
         target_compile_definitions(${target} PRIVATE TRACING_TABLE)
     endif()
+    if(dll_STACK_PROTECTOR)
+        # gcc links its stack protector's runtime as a DLL, which a maker ships beside theirs.
+        target_compile_options(${target} PRIVATE -fstack-protector-all)
+        target_link_options(${target} PRIVATE -fstack-protector-all)
+        execute_process(COMMAND ${CMAKE_C_COMPILER} -print-file-name=libssp-0.dll
+            OUTPUT_VARIABLE libssp OUTPUT_STRIP_TRAILING_WHITESPACE)
+        add_custom_command(TARGET ${target} POST_BUILD
+            COMMAND ${CMAKE_COMMAND} -E copy ${libssp} ${maker_dir}/${shape}/
+            VERBATIM)
+    endif()
     set_target_properties(${target} PROPERTIES
         OUTPUT_NAME ${BOARDCONTROL_LIBRARY_NAME} PREFIX ""
         RUNTIME_OUTPUT_DIRECTORY ${maker_dir}/${shape}
@@ -77,6 +88,7 @@ foreach(convention cdecl stdcall)
     endforeach()
 endforeach()
 maker_dll(stdcall-table CONVENTION stdcall NAMING plain TABLE)
+maker_dll(cdecl-ssp CONVENTION cdecl NAMING plain STACK_PROTECTOR)
 # Its companion, the DLL that holds the code, beside it.
 maker_dll(stdcall-forwarded CONVENTION stdcall NAMING both FORWARD_TO Orvane_board_core)
 add_library(maker_dll_core SHARED tracing_board.c)

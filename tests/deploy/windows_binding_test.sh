@@ -4,7 +4,8 @@
 # the board as the program does:
 #  1. each DLL that fits (__cdecl and __stdcall; plain, name@N, _name@N and
 #     both names; a shim that jumps through a table; exports forwarded to a
-#     companion DLL beside it): every call arrives with the board's handle and
+#     companion DLL beside it; gcc's stack protector, with its libssp-0.dll
+#     beside it): every call arrives with the board's handle and
 #     its arguments, and the probe goes on to the end with its stack intact;
 #     the recorder in front of the DLL records the same calls;
 #  2. each that does not fit (a function missing, a wrong @N, the other
@@ -68,7 +69,8 @@ for shape in $fitting; do
     rm -f "$trace"
     record="$at/запись $shape.tsv"
     TRACING_BOARD_FILE=$(windows_path "$trace") BCTRL_TRACE_FILE=$(windows_path "$record") \
-        "$wine" "$at/$(basename "$probe")" >/dev/null 2>"$work/$shape.stderr" || fail "$shape: the recorded probe failed"
+        "$wine" "$at/$(basename "$probe")" >"$work/$shape.recorded" 2>&1 ||
+        fail "$shape: the recorded probe exited with $?: $(tr -d '\r' <"$work/$shape.recorded")"
     [ "$("$here/recorded_calls.sh" "$record")" = "$(tr -d '\r' <"$trace")" ] ||
         fail "$shape: the recorder's calls are not the ones the board saw: $(head -n 3 "$record")"
     printf '%-20s %2d calls intact, recorded alike, fits (exports %s)\n' "$shape" "$count" "$exports"
