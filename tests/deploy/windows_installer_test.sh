@@ -15,7 +15,8 @@
 #              recorder in front of it records the calls the board saw
 #   boarddll   /BOARDDLL= installs each maker-style DLL that fits (both
 #              conventions, every naming, a shim, forwarded exports with their
-#              companion) byte for byte, keeps the one it replaced, and the
+#              companion, gcc's stack protector with its libssp-0.dll) byte for
+#              byte, keeps the one it replaced, and the
 #              program makes every call with the board's handle and arguments
 #   upgrade    an upgrade one patch up keeps the board DLL and its companions,
 #              with one Add/Remove Programs entry
@@ -31,11 +32,13 @@
 #              gone; the uninstaller leaves the DLLs that are not ours and
 #              nothing else
 #   oldwindows the 64-bit installer on a 32-bit Windows and on a Windows 10
-#              older than Qt 6's refuses (exit status 3) and names the 32-bit one
+#              older than Qt 6's refuses (exit status 3) and names the 32-bit
+#              one; the 32-bit installer refuses Windows 7 before SP1
 #   clean      removes the Wine prefixes, unless a step failed
 #   windows_installer_test.sh STEP BUILD_DIR WORK_DIR E2E_SCRIPT E2E_TOOLS TRACING_DLL BITS MAKER_DIR [SCREENSHOT.png]
 # MAKER_DIR holds the maker-style DLLs (maker_dlls.cmake), a folder each.
-# The build names its facts in EXPECTED_VERSION, FITTING_SHAPES, BOARD_DLL and
+# The build names its facts in EXPECTED_VERSION, FITTING_SHAPES, BOARD_DLL,
+# OLDEST_WINDOWS_BUILD and
 # the installer's exit codes EXIT_BOARD_REFUSED, EXIT_WINDOWS_REFUSED and
 # EXIT_USAGE; COMMAND_LINE_RUNNER runs a command line as written (command_line.c).
 set -euo pipefail
@@ -46,7 +49,7 @@ scripts=$here/../../scripts
 dll=$BOARD_DLL
 fail() { echo "FAIL: $*" >&2; exit 1; }
 # A step that fails leaves its mark: the prefixes stay for a look.
-trap 'status=$?; [ "$status" = 0 ] || [ "$status" = 77 ] || touch "$work/failed-$step"' EXIT
+trap 'status=$?; [ "$status" = 0 ] || touch "$work/failed-$step"' EXIT
 short_sha() { sha256sum "$1" | cut -c 1-12; }
 windows_path() { local path=${1//\//\\}; echo "Z:$path"; }
 
@@ -101,10 +104,11 @@ zipped() {
 }
 
 # Both installers are 32-bit programs, as installers usually are: without
-# 32-bit Wine they would exit 0 having installed nothing, and a host that runs
-# no 32-bit program skips every step (exit status 77).
+# 32-bit Wine they would exit 0 having installed nothing, so every step first
+# makes sure that this host runs 32-bit programs, and fails saying what is
+# missing where it does not.
 if [ "$step" != clean ]; then
-    "$scripts/wine-loader.sh" --arch x86 >/dev/null || exit $?
+    "$scripts/wine-loader.sh" --arch x86 >/dev/null
 fi
 
 case "$step" in
@@ -267,6 +271,10 @@ refusals)
     mkdir -p "$work/alone"
     cp "$maker/stdcall-forwarded/$dll" "$alone"
     refuse "a forwarding DLL without its companion" "$alone"
+    # One built with gcc's stack protector, without its runtime DLL.
+    mkdir -p "$work/alone-ssp"
+    cp "$maker/cdecl-ssp/$dll" "$work/alone-ssp/$dll"
+    refuse "a DLL without the libssp-0.dll it needs" "$work/alone-ssp/$dll"
     refuse "our own board-call recorder" "$folder/board-trace/$dll"
     # The same DLL copied by hand over the installed one: the program says so
     # in a box of its own, before any window and any board call, and exits 3.
@@ -401,7 +409,21 @@ uninstall)
     ;;
 
 oldwindows)
-    [ "$bits" = 64 ] || exit 0
+    if [ "$bits" = 32 ]; then
+        # Windows 7 before its Service Pack 1, in this prefix for one run.
+        old_build=$((OLDEST_WINDOWS_BUILD - 1))
+        echo "--- the 32-bit installer on Windows build $old_build"
+        version_key='HKLM\Software\Microsoft\Windows NT\CurrentVersion'
+        build=$(wine reg query "$version_key" /v CurrentBuildNumber | tr -d '\r' | awk '$1 == "CurrentBuildNumber" { print $3 }')
+        wine reg add "$version_key" /v CurrentBuildNumber /d "$old_build" /f >/dev/null
+        install "$installer" /S
+        wine reg add "$version_key" /v CurrentBuildNumber /d "$build" /f >/dev/null
+        [ "$status" = "$EXIT_WINDOWS_REFUSED" ] && [ -z "$(find "$drive_c" -ipath '*orvane9*' | head -n 1)" ] ||
+            fail "the 32-bit installer took Windows build $old_build (exit $status)"
+        echo "refused build $old_build with exit status $status, nothing installed; the prefix says build $build again"
+        echo "PASS: $step"
+        exit 0
+    fi
     export WINEPREFIX=$work/wine-old
     WINE_WINDOWS_VERSION=win10 "$scripts/wine-prefix.sh" "$WINEPREFIX"
     echo "--- the 64-bit installer on a Windows 10 older than version 1809"
