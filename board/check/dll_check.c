@@ -496,8 +496,8 @@ static int check(const board_check_options *o, const pe_file *pe, FILE *out)
     }
     const int unfound = check_companions(o, &needed, out);
     if (unfound) {
-        fprintf(out, "does not fit: %d of the DLLs it needs %s missing; Windows would not load it.\n", unfound,
-            are(unfound));
+        fprintf(out, "does not fit: %d of the DLLs it needs %s missing; Windows would not load it.\n",
+            unfound, are(unfound));
         return BOARD_DOES_NOT_FIT;
     }
 
