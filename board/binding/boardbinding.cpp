@@ -148,8 +148,12 @@ Library::~Library()
 
 bool Library::open(const std::wstring &path)
 {
+    // The current folder out of the search for good: for the fallback below,
+    // and for any DLL the board DLL loads later by name.
+    SetDllDirectoryW(L"");
     // Windows 7 SP1 without update KB2533623 lacks the LOAD_LIBRARY_SEARCH_*
-    // flags; AddDllDirectory came with them.
+    // flags; AddDllDirectory came with them. Without them the DLL's own folder
+    // comes first, then Windows' folders, then PATH.
     const bool searchFlags = GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "AddDllDirectory") != nullptr;
     const DWORD flags = searchFlags ? LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_APPLICATION_DIR
             | LOAD_LIBRARY_SEARCH_SYSTEM32

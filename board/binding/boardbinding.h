@@ -25,8 +25,11 @@ public:
     ~Library();
 
     // Loads the DLL at path, a full path, with the DLLs it needs found beside
-    // it and in Windows' own folder, never in the current folder or on PATH,
-    // and finds all its functions. False, with problem() saying why, when
+    // it, beside the program and in Windows' System32, never in the current
+    // folder or on PATH, and finds all its functions. On Windows 7 without
+    // update KB2533623 the DLLs it needs are looked for beside it, then in
+    // System32, the 16-bit System folder and the Windows folder, then on PATH;
+    // never in the current folder. False, with problem() saying why, when
     // the DLL cannot be loaded or lacks a function.
     bool open(const std::wstring &path);
 
