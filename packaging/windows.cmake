@@ -150,8 +150,10 @@ endif()
 set(app_label "${app_name} (${bits}-bit)")
 # The installer's exit status where it refuses, before anything is written:
 # a switch it does not know (the uninstaller too); this Windows cannot run the
-# program; the board DLL named does not fit. The tests read them too.
-set(POWERMONITOR_INSTALLER_EXIT_USAGE 2 CACHE INTERNAL "")
+# program; the board DLL named does not fit. None is one of NSIS's own (1
+# cancelled, 2 aborted by the script or an error), so a deployment tool can
+# tell a typo from a failed install. The tests read them too.
+set(POWERMONITOR_INSTALLER_EXIT_USAGE 5 CACHE INTERNAL "")
 set(POWERMONITOR_INSTALLER_EXIT_WINDOWS_REFUSED 3 CACHE INTERNAL "")
 set(POWERMONITOR_INSTALLER_EXIT_BOARD_REFUSED 4 CACHE INTERNAL "")
 set(CPACK_GENERATOR NSIS ZIP)

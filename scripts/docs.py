@@ -26,10 +26,11 @@ BLOCK = re.compile(r"(<!-- generated: (?P<name>[^>]+?) -->\n)(?P<body>.*?)(<!-- 
 INSTALLER_EXITS = [
     ("0", "installed"),
     ("1", "cancelled by the user"),
-    ("USAGE", "refused its command line (a switch it does not know), or stopped by an error while installing"),
+    ("2", "stopped by an error while installing"),
     ("WINDOWS_REFUSED", "refused this Windows (32-bit Windows or a Windows too old for this program): nothing installed"),
     ("BOARD_REFUSED", "refused the board DLL (`/BOARDDLL`, or the one in the folder): it does not fit this program; "
                       "nothing installed or changed"),
+    ("USAGE", "refused its command line (a switch it does not know, or one given twice): nothing installed"),
 ]
 
 

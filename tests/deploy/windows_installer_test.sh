@@ -25,7 +25,7 @@
 #              one copied by hand makes the program say so in a box and exit 3
 #   switches   /BOARDDLL= quoted whole, in its value or not at all installs the
 #              DLL from a folder with blanks and Cyrillic; a switch it does not
-#              know, in the installer or the uninstaller, is refused (exit 2)
+#              know, in the installer or the uninstaller, is refused (EXIT_USAGE)
 #              with nothing changed; an install into a Cyrillic folder and out
 #   uninstall  with the other architecture's installer (OTHER_INSTALLER_DIR)
 #              both install side by side and the other runs once this one is
