@@ -32,9 +32,18 @@ Function ${UN}TakeSwitch
     ${IfThen} $R7 != " " ${|} ${ExitDo} ${|}
     StrCpy $R5 $R5 "" 1
   ${Loop}
-  ${If} $R5 == ""
-  ${OrIf} $R5 S== "/S"
-  ${OrIf} $R5 S== "/NCRC"
+  ${IfThen} $R5 == "" ${|} Return ${|}
+  ; NSIS itself reads its switches only unquoted: a quoted /S is made silent
+  ; here (SetSilent works in .onInit, which calls this); a quoted /NCRC, whose
+  ; check has run before any code of ours, is refused.
+  ${If} $R5 S== "/S"
+    ${IfThen} $SwitchQuoted == 1 ${|} SetSilent silent ${|}
+    Return
+  ${EndIf}
+  ${If} $R5 S== "/NCRC"
+    ${If} $SwitchQuoted == 1
+      !insertmacro RefuseCommandLine "/NCRC works only without quotes: $\"/NCRC$\"" "${SWITCHES}"
+    ${EndIf}
     Return
   ${EndIf}
   StrCpy $R7 $R5 3

@@ -303,11 +303,12 @@ switches)
     }
     odd="$work/платы с пробелами"
     exe="\"$(windows_path "$installer")\""
-    for quoting in whole value none; do
+    for quoting in whole value none silent; do
         case $quoting in
         whole) shape=cdecl-plain ;;
         value) shape=stdcall-plain ;;
         none) shape=cdecl-decorated ;;
+        silent) shape=stdcall-decorated ;;
         esac
         mkdir -p "$odd/$shape"
         cp "$maker/$shape/$dll" "$odd/$shape/$dll"
@@ -316,6 +317,8 @@ switches)
         whole) line="$exe /S \"/BOARDDLL=$path\"" ;;
         value) line="$exe /S /BOARDDLL=\"$path\"" ;;
         none) line="$exe /S /BOARDDLL=$path" ;;
+        # A quoted /S, as tools that quote every argument write it, is as silent.
+        silent) line="$exe \"/S\" \"/BOARDDLL=$path\"" ;;
         esac
         run_line "$line"
         [ "$status" = 0 ] && cmp -s "$odd/$shape/$dll" "$folder/$dll" ||
@@ -327,7 +330,7 @@ switches)
     # What the installer does not know, it refuses before writing anything.
     state=$(folder_state)
     for line in "$exe /S /BOARDLL=$path" "$exe /S stray /BOARDDLL=$path" "$exe /S /BOARDDLL=$path /BOARDDLL=$path" \
-        "$exe /S /QUIET" "$exe /S \"/D=C:\\Other folder\""; do
+        "$exe /S /QUIET" "$exe /S \"/D=C:\\Other folder\"" "$exe /S \"/NCRC\""; do
         run_line "$line"
         [ "$status" = "$EXIT_USAGE" ] && [ "$(folder_state)" = "$state" ] ||
             fail "$line: exit $status, or the folder or its entry changed"
@@ -352,9 +355,8 @@ switches)
     iconv -f UTF-16 -t UTF-8 "$work/entry.reg" | tr -d '\r' | grep -qxF "\"InstallLocation\"=\"${into//\\/\\\\}\"" ||
         fail "the entry does not name $into: $(iconv -f UTF-16 -t UTF-8 "$work/entry.reg")"
     [ -f "$folder/$dll" ] || fail "the install elsewhere did not keep the board DLL in $folder"
-    wine "$into_unix/Uninstall.exe" /S
-    wineserver -w
-    [ "$(cd "$into_unix" && ls)" = "$dll" ] || fail "uninstalling from $into left $(ls "$into_unix")"
+    run_line "\"$(windows_path "$into_unix")\\Uninstall.exe\" \"/S\""
+    [ "$status" = 0 ] && [ "$(cd "$into_unix" && ls)" = "$dll" ] || fail "uninstalling from $into left $(ls "$into_unix")"
     rm -rf "$drive_c/Программы"
     install "$installer" /S
     [ "$status" = 0 ] && [ -f "$folder/powermonitor.exe" ] || fail "reinstalling into $folder: exit $status"
