@@ -18,9 +18,9 @@ shift || true
 # Build, tests on Xvfb, and the .deb packages and Debian's checks of them
 # (devscripts: hardening-check); python3 calls a preloaded board-call recorder
 # without a board library; xz-utils unpacks the Qt for Windows in the check of
-# scripts/windows-qt.sh.
+# scripts/windows-qt.sh, and python3-debian reads the .dsc of its source.
 packages=(cmake make g++ pkg-config xvfb xauth libx11-dev fonts-dejavu-core
-          dpkg-dev file lintian desktop-file-utils appstream devscripts xz-utils python3)
+          dpkg-dev file lintian desktop-file-utils appstream devscripts xz-utils python3 python3-debian)
 case "$qt" in
     6) packages+=(qt6-base-dev qt6-qpa-plugins) ;;
     5) packages+=(qtbase5-dev) ;;

@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Writes the notices of the third-party code inside one Windows folder's Qt.
 
     qt-notices.py ARCH QT_DIR SOURCES_DIR OUT_DIR

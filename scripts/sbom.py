@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Writes the bill of materials of one release file as an SPDX 2.3 document.
 
     sbom.py FILE VERSION WINDOWS_SOURCES OUT.spdx.json

@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Finds and checks the Debian source package of one Windows build's Qt.
 
     windows_qt_sources.py ARCH SOURCES_DIR
@@ -6,12 +6,13 @@
 Prints the names of its files in SOURCES_DIR, one a line, the .dsc first: the
 .dsc checked against the sha256 that scripts/windows-qt-archives.txt pins for
 ARCH, and each tarball it lists against the digest it gives. Exits 1, saying
-why, when one is missing or differs.
+why, when one is missing or differs. Needs Debian's python3-debian.
 """
 import hashlib
 import pathlib
-import re
 import sys
+
+from debian.deb822 import Dsc
 
 ARCHIVES = pathlib.Path(__file__).resolve().parent / "windows-qt-archives.txt"
 
@@ -47,16 +48,17 @@ def source_files(arch, sources):
         raise SourceError(f"no {dsc.name} in {sources}: the folder holds Debian's {package} {version} source package")
     if sha256(dsc) != dsc_sha256:
         raise SourceError(f"{dsc} is not the one {ARCHIVES.name} pins (sha256 {dsc_sha256})")
-    listed = re.search(r"^Checksums-Sha256:\n((?: .+\n)+)", dsc.read_text(encoding="utf-8"), re.M)
+    with open(dsc, encoding="utf-8") as f:
+        listed = Dsc(f).get("Checksums-Sha256")
     if not listed:
         raise SourceError(f"{dsc.name} lists no Checksums-Sha256")
     files = [dsc]
-    for line in listed.group(1).splitlines():
-        digest, _size, name = line.split()
+    for entry in listed:
+        name = pathlib.PurePath(entry["name"])
         path = dsc.parent / name
-        if not path.is_file():
-            raise SourceError(f"{dsc.name} lists {name}, which is not in {sources}")
-        if sha256(path) != digest:
+        if name.name != entry["name"] or not path.is_file():
+            raise SourceError(f"{dsc.name} lists {entry['name']}, which is not in {sources}")
+        if sha256(path) != entry["sha256"]:
             raise SourceError(f"{name} does not match the sha256 {dsc.name} gives it")
         files.append(path)
     return files
