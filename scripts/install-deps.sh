@@ -51,11 +51,11 @@ for group in "$@"; do
         # builds differ); OpenPGP signatures of SHA256SUMS; Authenticode keys
         # on PKCS#11 tokens (OpenSSL's pkcs11 engine; softhsm2, a software
         # token, for the test); the bills of materials' checks (JSON schema,
-        # the SPDX licence lists); faketime and unshare (util-linux) vary the
+        # the SPDX licence lists and a parser of their expressions); faketime and unshare (util-linux) vary the
         # second build's clock and host name.
         release) packages+=(git strip-nondeterminism osslsigncode openssl 7zip diffoscope-minimal python3
-                            gnupg libengine-pkcs11-openssl softhsm2 python3-jsonschema node-spdx-license-ids
-                            node-spdx-exceptions unzip faketime util-linux) ;;
+                            gnupg libengine-pkcs11-openssl softhsm2 python3-jsonschema python3-license-expression
+                            node-spdx-license-ids node-spdx-exceptions unzip faketime util-linux) ;;
         *) echo "install-deps.sh: unknown package group '$group' (checks, windows-x64, windows-x86, release)" >&2; exit 2 ;;
     esac
 done

@@ -4,9 +4,9 @@
     spdx_check.py DOCUMENT.spdx.json RELEASE_FILE
 
 The document must be valid against spdx-2.3.schema.json beside this script
-(Debian's python3-jsonschema), its licence expressions must parse with the
-SPDX licence and exception lists that Debian's node-spdx-license-ids and
-node-spdx-exceptions hold, every element a relationship names must exist,
+(Debian's python3-jsonschema), its licence expressions must parse
+(python3-license-expression) with the SPDX licence and exception lists that
+Debian's node-spdx-license-ids and node-spdx-exceptions hold, every element a relationship names must exist,
 and it must list each file RELEASE_FILE holds, as dpkg-deb, unzip or 7-Zip
 unpack it, with that file's SHA-1 and SHA-256, contained by one package.
 Prints what it found; exits 1 on the first fault.
@@ -14,12 +14,12 @@ Prints what it found; exits 1 on the first fault.
 import hashlib
 import json
 import pathlib
-import re
 import subprocess
 import sys
 import tempfile
 
 import jsonschema
+from license_expression import ExpressionError, LicenseSymbol, Licensing
 
 HERE = pathlib.Path(__file__).resolve().parent
 LICENSE_IDS = pathlib.Path("/usr/share/nodejs/spdx-license-ids")
@@ -31,52 +31,24 @@ def fail(message):
     sys.exit(1)
 
 
-def licence_ids():
+def spdx_licensing(refs):
+    """The SPDX licences and exceptions as Debian's lists hold them, and the
+    document's own LicenseRefs, for python3-license-expression's parser."""
     ids = set()
     for name in ("index.json", "deprecated.json"):
         ids.update(json.loads((LICENSE_IDS / name).read_text()))
-    return ids, set(json.loads(EXCEPTION_IDS.read_text()))
+    symbols = [LicenseSymbol(i) for i in sorted(ids | refs)]
+    symbols += [LicenseSymbol(e, is_exception=True) for e in sorted(json.loads(EXCEPTION_IDS.read_text()))]
+    return Licensing(symbols)
 
 
-def check_expression(expression, licences, exceptions, refs, where):
-    """expression := term ((AND|OR) term)*; term := id [WITH exception] | ( expression )"""
+def check_expression(licensing, expression, where):
     if expression in ("NONE", "NOASSERTION"):
         return
-    tokens = re.findall(r"\(|\)|[^\s()]+", expression)
-    position = 0
-
-    def take():
-        nonlocal position
-        position += 1
-        return tokens[position - 1] if position <= len(tokens) else None
-
-    def term():
-        token = take()
-        if token == "(":
-            compound()
-            if take() != ")":
-                fail(f"{where}: '{expression}' has an unclosed parenthesis")
-            return
-        if token is None:
-            fail(f"{where}: '{expression}' ends where a licence is expected")
-        bare = token.rstrip("+")
-        if not (bare in licences or token in refs):
-            fail(f"{where}: '{token}' in '{expression}' is neither an SPDX licence nor a declared LicenseRef")
-        if position < len(tokens) and tokens[position] == "WITH":
-            take()
-            exception = take()
-            if exception not in exceptions:
-                fail(f"{where}: '{exception}' in '{expression}' is not an SPDX licence exception")
-
-    def compound():
-        term()
-        while position < len(tokens) and tokens[position] in ("AND", "OR"):
-            take()
-            term()
-
-    compound()
-    if position != len(tokens):
-        fail(f"{where}: '{expression}' does not parse after '{tokens[position]}'")
+    try:
+        licensing.parse(expression, validate=True, strict=True)
+    except ExpressionError as error:
+        fail(f"{where}: '{expression}' is no SPDX licence expression of known licences: {error}")
 
 
 def unpacked(path):
@@ -122,12 +94,11 @@ def main(argv):
             if relationship[side] not in known:
                 fail(f"{document_path.name}: a relationship names {relationship[side]}, which the document lacks")
 
-    licences, exceptions = licence_ids()
-    refs = {info["licenseId"] for info in document.get("hasExtractedLicensingInfos", [])}
+    licensing = spdx_licensing({info["licenseId"] for info in document.get("hasExtractedLicensingInfos", [])})
     for element in document.get("packages", []) + document.get("files", []):
         for field in ("licenseConcluded", "licenseDeclared"):
             if field in element:
-                check_expression(element[field], licences, exceptions, refs, f"{element['SPDXID']} {field}")
+                check_expression(licensing, element[field], f"{element['SPDXID']} {field}")
 
     digest = hashlib.sha256(release_file.read_bytes()).hexdigest()
     described = {r["relatedSpdxElement"] for r in document["relationships"]
