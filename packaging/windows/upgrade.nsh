@@ -14,10 +14,13 @@ Function RemovePreviousVersion
     Return
   ${EndIf}
   ${GetParent} $R0 $R1
-  !insertmacro KeepBoardDll "$PLUGINSDIR\board-check.exe" $R1 "$R1\${BOARD_DLL}.kept" $R2
+  ; Kept beside the folder, not in it, where no uninstaller of that folder
+  ; reaches, however much of it it deletes.
+  !insertmacro KeepBoardDll "$PLUGINSDIR\board-check.exe" $R1 "$R1.${BOARD_DLL}.kept" $R2
   DetailPrint "Removing the previous version from $R1"
   ExecWait '"$R0" /S _?=$R1'
   Delete $R0
+  CreateDirectory $R1
   !insertmacro RestoreBoardDll $R1 $R2
   RMDir $R1
 FunctionEnd

@@ -19,7 +19,8 @@
 #              byte, keeps the one it replaced, and the
 #              program makes every call with the board's handle and arguments
 #   upgrade    an upgrade one patch up keeps the board DLL and its companions,
-#              with one Add/Remove Programs entry
+#              with one Add/Remove Programs entry; over an old uninstaller that
+#              deletes every file, it keeps the board DLL by itself
 #   refusals   DLLs that do not fit, our recorder among them, are refused (exit
 #              status 4), nothing changed;
 #              one copied by hand makes the program say so in a box and exit 3
@@ -40,7 +41,8 @@
 # The build names its facts in EXPECTED_VERSION, FITTING_SHAPES, BOARD_DLL,
 # OLDEST_WINDOWS_BUILD and
 # the installer's exit codes EXIT_BOARD_REFUSED, EXIT_WINDOWS_REFUSED and
-# EXIT_USAGE; COMMAND_LINE_RUNNER runs a command line as written (command_line.c).
+# EXIT_USAGE; COMMAND_LINE_RUNNER runs a command line as written (command_line.c);
+# WIPING_UNINSTALLER deletes every file of the folder it is given (wiping_uninstaller.c).
 set -euo pipefail
 
 step=$1 build_dir=$2 work=$3 e2e=$4 tools=$5 tracing=$6 bits=$7 maker=$8 screenshot=${9:-}
@@ -251,6 +253,19 @@ upgrade)
         fail "after the upgrade Add/Remove Programs has $entries entries: $(arp_entry | grep DisplayVersion)"
     [ "$(cd "$folder" && find . -type f | sort)" = "$files" ] || fail "the upgrade changed the set of files"
     echo "upgrade to $next_version over $shape: exit $status, the board DLL and its companions alike before and after, one Add/Remove Programs entry"
+
+    # Over an installation whose uninstaller deletes every file: the board DLL
+    # stays through the upgrade's own keeping, whatever the old uninstaller does.
+    install "$installer" /S /BOARDDLL="$(windows_path "$maker/cdecl-plain/$dll")"
+    [ "$status" = 0 ] || fail "installing cdecl-plain exited with $status"
+    cp "$WIPING_UNINSTALLER" "$folder/Uninstall.exe"
+    install "$next_installer" /S
+    [ "$status" = 0 ] && cmp -s "$maker/cdecl-plain/$dll" "$folder/$dll" && [ -f "$folder/powermonitor.exe" ] ||
+        fail "the upgrade over an uninstaller that deletes every file (exit $status) lost the board DLL"
+    left=$(find "$(dirname "$folder")" -maxdepth 1 -name '*.kept')
+    [ -z "$left" ] || fail "the upgrade left $left behind"
+    expect_named "$label"
+    echo "upgrade to $next_version over an uninstaller that deletes every file: exit $status, the board DLL kept byte for byte"
     ;;
 
 refusals)
