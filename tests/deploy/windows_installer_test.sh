@@ -39,7 +39,7 @@
 #   windows_installer_test.sh STEP BUILD_DIR WORK_DIR E2E_SCRIPT E2E_TOOLS TRACING_DLL BITS MAKER_DIR [SCREENSHOT.png]
 # MAKER_DIR holds the maker-style DLLs (maker_dlls.cmake), a folder each.
 # The build names its facts in EXPECTED_VERSION, FITTING_SHAPES, BOARD_DLL,
-# OLDEST_WINDOWS_BUILD and
+# OLDEST_WINDOWS and OLDEST_WINDOWS_BUILD, and
 # the installer's exit codes EXIT_BOARD_REFUSED, EXIT_WINDOWS_REFUSED and
 # EXIT_USAGE; COMMAND_LINE_RUNNER runs a command line as written (command_line.c);
 # WIPING_UNINSTALLER deletes every file of the folder it is given (wiping_uninstaller.c).
@@ -426,43 +426,43 @@ uninstall)
     ;;
 
 oldwindows)
+    # Refused (exit status and nothing installed), silently and in its box, whose
+    # text Wine's msgbox channel writes; the box closed as a window manager does.
+    refused() {
+        local what=$1 expected=$2 said text
+        install "$installer" /S
+        [ "$status" = "$EXIT_WINDOWS_REFUSED" ] && [ -z "$(find "$WINEPREFIX/drive_c" -ipath '*orvane9*' | head -n 1)" ] ||
+            fail "the installer took $what silently (exit $status)"
+        said=$(WINEDEBUG=-all,+msgbox POWERMONITOR_E2E_TITLE="$label Setup" POWERMONITOR_E2E_STATUS="$EXIT_WINDOWS_REFUSED" \
+            POWERMONITOR_E2E_LAUNCHER=$("$scripts/wine-loader.sh" "$installer") "$e2e" "$(windows_path "$installer")" "$tools" 2>&1) ||
+            fail "the installer on $what: $said"
+        wineserver -w
+        text=$(sed -n 's/^.*trace:msgbox:MSGBOX_OnInit L"\(.*\)"\r*$/\1/p' <<<"$said")
+        [ "$text" = "$expected" ] || fail "on $what the installer's box said \"$text\", not \"$expected\""
+        [ -z "$(find "$WINEPREFIX/drive_c" -ipath '*orvane9*' | head -n 1)" ] || fail "the installer installed on $what"
+        echo "refused $what with exit status $EXIT_WINDOWS_REFUSED, silently and in its box: \"$text\""
+    }
+    version_key='HKLM\Software\Microsoft\Windows NT\CurrentVersion'
     if [ "$bits" = 32 ]; then
         # Windows 7 before its Service Pack 1, in this prefix for one run.
         old_build=$((OLDEST_WINDOWS_BUILD - 1))
-        echo "--- the 32-bit installer on Windows build $old_build"
-        version_key='HKLM\Software\Microsoft\Windows NT\CurrentVersion'
         build=$(wine reg query "$version_key" /v CurrentBuildNumber | tr -d '\r' | awk '$1 == "CurrentBuildNumber" { print $3 }')
         wine reg add "$version_key" /v CurrentBuildNumber /d "$old_build" /f >/dev/null
-        install "$installer" /S
+        refused "Windows build $old_build" \
+            "The Orvane9 power monitor needs $OLDEST_WINDOWS (build $OLDEST_WINDOWS_BUILD) or later, and this Windows is build $old_build."
         wine reg add "$version_key" /v CurrentBuildNumber /d "$build" /f >/dev/null
-        [ "$status" = "$EXIT_WINDOWS_REFUSED" ] && [ -z "$(find "$drive_c" -ipath '*orvane9*' | head -n 1)" ] ||
-            fail "the 32-bit installer took Windows build $old_build (exit $status)"
-        echo "refused build $old_build with exit status $status, nothing installed; the prefix says build $build again"
         echo "PASS: $step"
         exit 0
     fi
     export WINEPREFIX=$work/wine-old
     WINE_WINDOWS_VERSION=win10 "$scripts/wine-prefix.sh" "$WINEPREFIX"
-    echo "--- the 64-bit installer on a Windows 10 older than version 1809"
-    wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion' /v CurrentBuildNumber /d 17134 /f >/dev/null
-    install "$installer" /S
-    [ "$status" = "$EXIT_WINDOWS_REFUSED" ] && [ -z "$(find "$WINEPREFIX/drive_c" -ipath '*orvane9*' | head -n 1)" ] ||
-        fail "the 64-bit installer took Windows build 17134 (exit $status)"
-    grep -q "!define OTHER_INSTALLER \"powermonitor-$EXPECTED_VERSION-win32.exe\"" "$work"/_CPack_Packages/win64/NSIS/project.nsi ||
-        fail "the 64-bit installer does not name the 32-bit one"
-    echo "refused build 17134 with exit status $status"
-    echo "--- the 64-bit installer on a 32-bit Windows"
+    wine reg add "$version_key" /v CurrentBuildNumber /d 17134 /f >/dev/null
+    refused "a Windows 10 older than version 1809 (build 17134)" \
+        "This is the 64-bit Orvane9 power monitor, made for $OLDEST_WINDOWS (build $OLDEST_WINDOWS_BUILD) or later, and this Windows is build 17134. Install powermonitor-$EXPECTED_VERSION-win32.exe instead."
     export WINEPREFIX=$work/wine32 WINEARCH=win32
     "$scripts/wine-prefix.sh" "$WINEPREFIX"
-    install "$installer" /S
-    [ "$status" -ne 0 ] || fail "the 64-bit installer reported success on a 32-bit Windows"
-    [ -z "$(find "$WINEPREFIX/drive_c" -ipath '*orvane9*' | head -n 1)" ] ||
-        fail "the 64-bit installer installed on a 32-bit Windows"
-    # The message shows in a box, which a silent run skips: read the
-    # installer's script for it.
-    grep -q 'Install ${OTHER_INSTALLER} instead' "$here/../../packaging/windows/installer.nsh" ||
-        fail "the 64-bit installer does not name the 32-bit one"
-    echo "refused with exit status $status, naming the 32-bit installer"
+    refused "a 32-bit Windows" \
+        "This is the 64-bit Orvane9 power monitor, and this Windows is 32-bit: it cannot run it. Install powermonitor-$EXPECTED_VERSION-win32.exe instead."
     ;;
 
 clean)
