@@ -197,10 +197,27 @@ QList<Export> renamed(QList<Export> exports, const QByteArray &function, const Q
 }
 
 // Every export forwarded to the same name in module.
-QList<Export> forwardedTo(QList<Export> exports, const QByteArray &module)
+enum class Target { SameName, Prefixed, Ordinal };
+const QByteArray corePrefix = "Core_";
+
+// Each export forwarded to module: under its own name, under corePrefix and
+// its name, or by its ordinal (its place in the list).
+QList<Export> forwardedTo(QList<Export> exports, const QByteArray &module, Target target = Target::SameName)
+{
+    for (int i = 0; i < exports.size(); ++i) {
+        Export &e = exports[i];
+        const QByteArray name = target == Target::Ordinal ? '#' + QByteArray::number(i)
+            : target == Target::Prefixed                  ? corePrefix + e.name
+                                                          : e.name;
+        e.forward = module + '.' + name;
+    }
+    return exports;
+}
+
+QList<Export> prefixed(QList<Export> exports)
 {
     for (Export &e : exports)
-        e.forward = module + '.' + e.name;
+        e.name.prepend(corePrefix);
     return exports;
 }
 
@@ -294,6 +311,41 @@ void TestBoardCheck::verdict_data()
         << dllImage(32, forwardedTo(plain, "Orvane_board_core")) << 32
         << Companions {{"Orvane_board_core.dll", dllImage(32, boardExports(Naming::Plain, "bctrl_init"))}}
         << int(BOARD_DOES_NOT_FIT) << "which does not export bctrl_init";
+    // Forwards and imports as Windows' loader follows them.
+    const QByteArray core = "Orvane_core.dll";
+    QTest::newRow("forwarded under other names")
+        << dllImage(32, forwardedTo(plain, "Orvane_core", Target::Prefixed)) << 32
+        << Companions {{core, dllImage(32, prefixed(plain))}} << int(BOARD_FITS) << "18 of them forwarded";
+    QTest::newRow("forwarded by ordinal")
+        << dllImage(32, forwardedTo(plain, "Orvane_core", Target::Ordinal)) << 32
+        << Companions {{core, dllImage(32, prefixed(plain))}} << int(BOARD_FITS) << "18 of them forwarded";
+    QTest::newRow("forwarded by an ordinal it lacks")
+        << dllImage(32, forwardedTo(plain, "Orvane_core", Target::Ordinal)) << 32
+        << Companions {{core, dllImage(32, boardExports(Naming::Plain, "bctrl_init"))}}
+        << int(BOARD_DOES_NOT_FIT) << "is forwarded to Orvane_core.dll, which does not export #17";
+    QTest::newRow("forwarded on through a second DLL")
+        << dllImage(32, forwardedTo(plain, "Orvane_core")) << 32
+        << Companions {{core, dllImage(32, forwardedTo(plain, "Orvane_io"))},
+               {"Orvane_io.dll", dllImage(32, plain)}}
+        << int(BOARD_FITS) << "companion beside it: Orvane_io.dll";
+    QTest::newRow("forwarded in a loop")
+        << dllImage(32, forwardedTo(plain, "Orvane_core")) << 32
+        << Companions {{core, dllImage(32, forwardedTo(plain, "Orvane_core"))}} << int(BOARD_DOES_NOT_FIT)
+        << "bctrl_init is forwarded on more than 16 times";
+    QTest::newRow("forwarded to Windows' own") << dllImage(32, forwardedTo(plain, "KERNEL32")) << 32 << none
+                                               << int(BOARD_FITS) << "fits this program";
+    QTest::newRow("a companion that needs a third DLL that is nowhere")
+        << dllImage(32, plain, {}, {core}) << 32
+        << Companions {{core, dllImage(32, prefixed(plain), {}, {"Orvane_io.dll", windowsOwn})}}
+        << int(BOARD_DOES_NOT_FIT)
+        << "Orvane_core.dll beside it needs Orvane_io.dll, which is neither beside it nor one of Windows' "
+           "own";
+    QTest::newRow("companions that need each other and the board DLL")
+        << dllImage(32, plain, {}, {core}) << 32
+        << Companions {{core,
+                           dllImage(32, prefixed(plain), {}, {"Orvane_io.dll", BCTRL_LIBRARY_NAME ".dll"})},
+               {"Orvane_io.dll", dllImage(32, prefixed(plain), {}, {core})}}
+        << int(BOARD_FITS) << "companion beside it: Orvane_io.dll";
     QTest::newRow("forwarded to a DLL of the other architecture")
         << dllImage(64, forwardedTo(plain, "Orvane_board_core")) << 64
         << Companions {{"Orvane_board_core.dll", dllImage(32, plain)}} << int(BOARD_DOES_NOT_FIT)

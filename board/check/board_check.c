@@ -6,8 +6,9 @@
  *
  * It reads the DLL as a file, never loads it: the architecture (PE machine),
  * the export of each function of the interface under a name the program
- * looks for (name, name@N or _name@N), the DLLs beside it that forwarded
- * exports lead to, and the version resource, which names our simulated
+ * looks for (name, name@N or _name@N), the DLLs beside it that its imports
+ * and forwarded exports lead to, as Windows follows them, and theirs in turn,
+ * and the version resource, which names our simulated
  * board. The calling convention does not matter: the program calls __cdecl
  * and __stdcall functions alike.
  *

@@ -25,7 +25,9 @@ enum {
     IMPORT_DESCRIPTOR_BYTES = 20,
     MAX_DLLS = 64,
     MAX_IMPORT_DESCRIPTORS = 4096,
-    MAX_RESOURCE_ENTRIES = 4096
+    MAX_RESOURCE_ENTRIES = 4096,
+    MAX_EXPORT_NAMES = 65536, /* an export's ordinal index is 16 bits */
+    MAX_FORWARDS = 16         /* a chain of forwarded exports, loops included */
 };
 enum { MACHINE_I386 = 0x14c, MACHINE_AMD64 = 0x8664, RT_VERSION_ID = 16 };
 const char board_dll_name[] = BCTRL_LIBRARY_NAME ".dll";
@@ -307,64 +309,144 @@ static void file_description(const pe_file *pe, char *text, size_t room)
     }
 }
 
-/*
- * A forwarded export "MODULE.name": whether MODULE.dll beside the DLL exports
- * name; says why not on out. 1 where it does.
- */
-static int forward_fits(const board_check_options *o, int bits, const found_function *x, FILE *out)
-{
-    const char *dot = strrchr(x->forward, '.');
-    if (!dot || dot == x->forward || dot[1] == '#') {
-        fprintf(out, "%s is forwarded to %s, which the check cannot follow\n", x->export_name, x->forward);
-        return 0;
-    }
-    char companion[MAX_TEXT];
-    snprintf(companion, sizeof companion, "%.*s.dll", (int)(dot - x->forward), x->forward);
-    board_file file = {NULL, 0};
-    if (o->companion)
-        file = o->companion(companion, o->context);
-    if (!file.data) {
-        fprintf(out, "%s is forwarded to %s, which is not beside it\n", x->export_name, companion);
-        return 0;
-    }
-    pe_file pe = {0};
-    pe.data = file.data;
-    pe.size = file.size;
-    int fits = 0;
-    if (pe_read(&pe) != NULL || pe.bits != bits) {
-        fprintf(out, "%s is forwarded to %s, which is no %d-bit DLL\n", x->export_name, companion, bits);
-    } else {
-        found_function target[FUNCTION_COUNT];
-        find_exports(&pe, target);
-        for (int f = 0; f < FUNCTION_COUNT; ++f)
-            if (target[f].kind == EXPORTED && strcmp(target[f].export_name, dot + 1) == 0)
-                fits = 1;
-        if (!fits)
-            fprintf(
-                out, "%s is forwarded to %s, which does not export %s\n", x->export_name, companion, dot + 1);
-    }
-    if (o->companion_done)
-        o->companion_done(&file, o->context);
-    return fits;
-}
-
-/* The other DLLs a board DLL needs: those it imports from or forwards to. */
+/* The other DLLs a board DLL needs: those it imports from or forwards to, and
+ * theirs in turn; by[i] is the index of the DLL that needs names[i], -1 for
+ * the board DLL itself. */
 typedef struct
 {
     char names[MAX_DLLS][MAX_TEXT];
+    int by[MAX_DLLS];
     int count;
 } dll_names;
 
-static void add_name(dll_names *dlls, const char *name)
+/* Windows' DLL names are ASCII and compared without case. */
+static int same_dll(const char *a, const char *b)
 {
-    for (int i = 0; i < dlls->count; ++i)
-        if (strcmp(dlls->names[i], name) == 0)
-            return;
-    if (dlls->count < MAX_DLLS)
-        snprintf(dlls->names[dlls->count++], MAX_TEXT, "%s", name);
+    for (; *a && *b; ++a, ++b) {
+        const int x = *a >= 'A' && *a <= 'Z' ? *a - 'A' + 'a' : *a;
+        const int y = *b >= 'A' && *b <= 'Z' ? *b - 'A' + 'a' : *b;
+        if (x != y)
+            return 0;
+    }
+    return *a == *b;
 }
 
-static void add_imports(const pe_file *pe, dll_names *dlls)
+static void add_name(dll_names *dlls, const char *name, int by)
+{
+    for (int i = 0; i < dlls->count; ++i)
+        if (same_dll(dlls->names[i], name))
+            return;
+    if (dlls->count < MAX_DLLS) {
+        dlls->by[dlls->count] = by;
+        snprintf(dlls->names[dlls->count++], MAX_TEXT, "%s", name);
+    }
+}
+
+/*
+ * Export "name" or "#ordinal" of pe, as the loader finds it: 1 where pe
+ * exports it, with forward set to where it is forwarded on ("MODULE.name"),
+ * or to "" where it is code of pe's own; 0 where pe does not export it.
+ */
+static int find_export(const pe_file *pe, const char *wanted, char *forward, size_t room)
+{
+    forward[0] = '\0';
+    const offset dir = rva_offset(pe, pe->export_rva);
+    if (pe->export_rva == 0 || dir == 0)
+        return 0;
+    const uint32_t base = read32(pe, dir + 16);
+    const uint32_t addresses = read32(pe, dir + 20);
+    const offset functions_at = rva_offset(pe, read32(pe, dir + 28));
+    if (!functions_at)
+        return 0;
+    uint32_t index = addresses;
+    if (wanted[0] == '#') {
+        char *end = NULL;
+        const unsigned long ordinal = strtoul(wanted + 1, &end, 10);
+        if (end != wanted + 1 && *end == '\0' && ordinal >= base && ordinal - base < addresses)
+            index = (uint32_t)(ordinal - base);
+    } else {
+        const offset names_at = rva_offset(pe, read32(pe, dir + 32));
+        const offset ordinals_at = rva_offset(pe, read32(pe, dir + 36));
+        if (!names_at || !ordinals_at)
+            return 0;
+        offset names = read32(pe, dir + 24);
+        if (names > (pe->size - names_at) / 4)
+            names = (pe->size - names_at) / 4;
+        if (names > MAX_EXPORT_NAMES)
+            names = MAX_EXPORT_NAMES;
+        for (offset n = 0; n < names; ++n) {
+            const char *name = string_at(pe, rva_offset(pe, read32(pe, names_at + 4 * n)));
+            if (name && strcmp(name, wanted) == 0) {
+                index = read16(pe, ordinals_at + 2 * n);
+                break;
+            }
+        }
+    }
+    if (index >= addresses)
+        return 0;
+    const uint32_t rva = read32(pe, functions_at + 4 * (offset)index);
+    if (rva == 0)
+        return 0;
+    if (rva >= pe->export_rva && rva - pe->export_rva < pe->export_size) {
+        const char *to = string_at(pe, rva_offset(pe, rva));
+        snprintf(forward, room, "%s", to ? to : "?");
+    }
+    return 1;
+}
+
+/*
+ * Follows a forwarded export, "MODULE.name" or "MODULE.#ordinal", as Windows
+ * does: through the DLLs beside the checked one, each added to needed, until
+ * it reaches code, or a DLL of Windows' own, taken on trust. 1 where it does;
+ * else says why not on out.
+ */
+static int forward_fits(
+    const board_check_options *o, int bits, const found_function *x, dll_names *needed, FILE *out)
+{
+    char forward[MAX_TEXT];
+    snprintf(forward, sizeof forward, "%s", x->forward);
+    for (int hop = 0; hop < MAX_FORWARDS; ++hop) {
+        const char *dot = strrchr(forward, '.');
+        if (!dot || dot == forward || dot[1] == '\0') {
+            fprintf(
+                out, "%s is forwarded to %s, which names no function of a DLL\n", x->export_name, forward);
+            return 0;
+        }
+        char module[MAX_TEXT], target[MAX_TEXT], next[MAX_TEXT];
+        snprintf(module, sizeof module, "%.*s.dll", (int)(dot - forward), forward);
+        snprintf(target, sizeof target, "%s", dot + 1);
+        board_file file = {NULL, 0};
+        if (o->companion)
+            file = o->companion(module, o->context);
+        if (!file.data) {
+            if (o->windows_has && o->windows_has(module, o->context))
+                return 1;
+            fprintf(out, "%s is forwarded to %s, which is not beside it\n", x->export_name, module);
+            return 0;
+        }
+        add_name(needed, module, -1);
+        pe_file pe = {0};
+        pe.data = file.data;
+        pe.size = file.size;
+        int found = 0;
+        if (pe_read(&pe) != NULL || pe.bits != bits)
+            fprintf(out, "%s is forwarded to %s, which is no %d-bit DLL\n", x->export_name, module, bits);
+        else if (!(found = find_export(&pe, target, next, sizeof next)))
+            fprintf(out, "%s is forwarded to %s, which does not export %s\n", x->export_name, module, target);
+        if (o->companion_done)
+            o->companion_done(&file, o->context);
+        if (!found)
+            return 0;
+        if (next[0] == '\0')
+            return 1;
+        snprintf(forward, sizeof forward, "%s", next);
+    }
+    fprintf(out, "%s is forwarded on more than %d times (in a loop?), further than the check follows\n",
+        x->export_name, MAX_FORWARDS);
+    return 0;
+}
+
+static void add_imports(const pe_file *pe, dll_names *dlls, int by)
 {
     const offset at = rva_offset(pe, pe->import_rva);
     if (pe->import_rva == 0 || at == 0)
@@ -377,20 +459,23 @@ static void add_imports(const pe_file *pe, dll_names *dlls)
             return; /* the table's end */
         const char *name = string_at(pe, rva_offset(pe, name_rva));
         if (name)
-            add_name(dlls, name);
+            add_name(dlls, name, by);
     }
 }
 
 /*
  * Sorts the DLLs it needs into companions, which lie beside it and go with it
- * wherever it is installed, and Windows' own; says on out of each companion
- * and of each it needs that is neither. Returns how many are neither.
+ * wherever it is installed, and Windows' own; then the DLLs each companion
+ * needs, and theirs, as the loader would. Says on out of each companion and
+ * of each DLL needed that is neither. Returns how many are neither.
  */
-static int check_companions(const board_check_options *o, const dll_names *dlls, FILE *out)
+static int check_companions(const board_check_options *o, dll_names *dlls, FILE *out)
 {
     int unfound = 0;
-    for (int i = 0; i < dlls->count; ++i) {
+    for (int i = 0; i < dlls->count; ++i) { /* the list grows as companions are read */
         const char *name = dlls->names[i];
+        if (same_dll(name, board_dll_name))
+            continue; /* a companion that calls back into the board DLL */
         board_file file = {NULL, 0};
         if (o->companion)
             file = o->companion(name, o->context);
@@ -398,10 +483,19 @@ static int check_companions(const board_check_options *o, const dll_names *dlls,
             fprintf(out, "companion beside it: %s\n", name);
             if (o->found_companion)
                 o->found_companion(name, o->context);
+            pe_file pe = {0};
+            pe.data = file.data;
+            pe.size = file.size;
+            if (pe_read(&pe) == NULL)
+                add_imports(&pe, dlls, i);
             if (o->companion_done)
                 o->companion_done(&file, o->context);
         } else if (o->windows_has && !o->windows_has(name, o->context)) {
-            fprintf(out, "it needs %s, which is neither beside it nor one of Windows' own\n", name);
+            if (dlls->by[i] < 0)
+                fprintf(out, "it needs %s, which is neither beside it nor one of Windows' own\n", name);
+            else
+                fprintf(out, "%s beside it needs %s, which is neither beside it nor one of Windows' own\n",
+                    dlls->names[dlls->by[i]], name);
             ++unfound;
         }
     }
@@ -446,7 +540,7 @@ static int check(const board_check_options *o, const pe_file *pe, FILE *out)
     int missing = 0, unfit = 0, decorated = 0, forwarded = 0, broken_forwards = 0;
     const char *first_forward = NULL;
     dll_names needed = {0};
-    add_imports(pe, &needed);
+    add_imports(pe, &needed, -1);
     for (int f = 0; f < FUNCTION_COUNT; ++f) {
         const found_function *x = &found[f];
         if (x->kind == NOT_EXPORTED) {
@@ -469,15 +563,9 @@ static int check(const board_check_options *o, const pe_file *pe, FILE *out)
         } else if (x->kind == EXPORTED) {
             decorated += strcmp(x->export_name, functions[f].name) != 0;
             if (x->forward[0]) {
-                const char *dot = strrchr(x->forward, '.');
-                if (dot && dot != x->forward) {
-                    char module[MAX_TEXT];
-                    snprintf(module, sizeof module, "%.*s.dll", (int)(dot - x->forward), x->forward);
-                    add_name(&needed, module);
-                }
                 if (forwarded++ == 0)
                     first_forward = x->forward;
-                broken_forwards += !forward_fits(o, pe->bits, x, out);
+                broken_forwards += !forward_fits(o, pe->bits, x, &needed, out);
             }
         }
     }
