@@ -120,15 +120,22 @@ windows:
 	cmake --preset windows-$(WINDOWS_ARCH) -DPOWERMONITOR_OTHER_INSTALLER_DIR=$(OTHER_INSTALLER_DIR) $(CMAKE_FLAGS)
 	cmake --build --preset windows-$(WINDOWS_ARCH) --parallel $(JOBS)
 
+# The tests run 32-bit Wine, which a kernel without IA-32 execution runs only
+# under QEMU's emulation: set up where needed (scripts/i386-emulation.sh).
+wine_tests_deps = $(install_deps) 6 windows-$(WINDOWS_ARCH) wine-tests
+
 test-windows: windows
+	$(wine_tests_deps)
 	ctest --preset windows-$(WINDOWS_ARCH) --parallel $(JOBS) $(call junit,$(WINDOWS_DIR))
 
 # A board call through the Windows binding beside a direct call, under Wine.
 bench-windows: windows
+	$(wine_tests_deps)
 	scripts/wine-run.sh $(CURDIR)/$(WINDOWS_DIR)/wine-tests $(CURDIR)/build/windows-qt-$(WINDOWS_ARCH)/bin $(WINDOWS_DIR)/bin/bench_binding.exe
 
 # The pictures of the Windows program in docs/building.md, at 100 % and 150 %, taken under Wine on Xvfb.
 screenshot-windows: windows
+	$(wine_tests_deps)
 	ctest --preset windows-$(WINDOWS_ARCH) -R deploy_windows_installer
 	mkdir -p docs && cp $(WINDOWS_DIR)/tests/deploy/powermonitor-windows.png $(WINDOWS_SCREENSHOT)
 	cp $(WINDOWS_DIR)/tests/deploy/powermonitor-windows-150.png $(WINDOWS_SCREENSHOT:.png=-150.png)

@@ -29,7 +29,7 @@ readonly MASK='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\
 # A 32-bit program that is there wherever 32-bit Wine is.
 readonly PROBE=/usr/lib/wine/wine
 here=$(dirname "$0")
-how="run 'scripts/install-deps.sh 6 windows-x64' as root, or with sudo: it installs qemu-user-static $MIN_QEMU_MAJOR or later (on Debian 12 from bookworm-backports) and registers it (docs/building.md, \"32-bit programs on a 64-bit-only kernel\")"
+how="run 'scripts/install-deps.sh 6 windows-x64 wine-tests' as root, or with sudo: it installs qemu-user-static $MIN_QEMU_MAJOR or later (on Debian 12 from bookworm-backports) and registers it (docs/building.md, \"32-bit programs on a 64-bit-only kernel\")"
 
 registered() { [ -f "$ENTRY" ] && grep -qx enabled "$ENTRY"; }
 qemu_major() { "$1" --version 2>/dev/null | sed -n '1s/^qemu-i386 version \([0-9]*\)\..*/\1/p'; }

@@ -5,10 +5,10 @@
 #   extra    optional package groups: "checks" (sanitizer runtime, clang-tidy,
 #            valgrind), "windows-x64" and "windows-x86" (MinGW-w64, Wine, NSIS:
 #            the Windows builds; both add dpkg's i386 architecture for 32-bit
-#            Wine, which runs the installers, and where the kernel runs no
-#            32-bit x86 program, QEMU's i386 emulation for it:
-#            i386-emulation.sh), "release" (making, signing and checking a
-#            release)
+#            Wine, which runs the installers), "wine-tests" (for the Windows
+#            tests, with a windows group: where the kernel runs no 32-bit x86
+#            program, QEMU's i386 emulation for 32-bit Wine, i386-emulation.sh),
+#            "release" (making, signing and checking a release)
 set -euo pipefail
 here=$(dirname "$0")
 
@@ -26,7 +26,7 @@ case "$qt" in
     5) packages+=(qtbase5-dev) ;;
     *) echo "install-deps.sh: Qt major version must be 6 or 5, not '$qt'" >&2; exit 2 ;;
 esac
-windows=
+wine_tests=
 for group in "$@"; do
     case "$group" in
         checks) packages+=(clang clang-tidy clang-format libclang-rt-dev valgrind python3) ;;
@@ -43,7 +43,6 @@ for group in "$@"; do
             # The 64-bit installer's check is given a 32-bit DLL, built with
             # the i686 C compiler; the 32-bit build needs the rest of it.
             packages+=(wine32:i386 gcc-mingw-w64-i686-posix binutils-mingw-w64-i686)
-            windows=yes
             [ "$group" = windows-x86 ] &&
                 packages+=(g++-mingw-w64-i686-posix) ;;
         # The release: its source archive, the ZIPs put in order, signing and
@@ -51,12 +50,13 @@ for group in "$@"; do
         # builds differ); OpenPGP signatures of SHA256SUMS; Authenticode keys
         # on PKCS#11 tokens (OpenSSL's pkcs11 engine; softhsm2, a software
         # token, for the test); the bills of materials' checks (JSON schema,
-        # the SPDX licence lists and a parser of their expressions); faketime and unshare (util-linux) vary the
-        # second build's clock and host name.
+        # the SPDX licence lists and a parser of their expressions); faketime
+        # and unshare (util-linux) vary the second build's clock and host name.
         release) packages+=(git strip-nondeterminism osslsigncode openssl 7zip diffoscope-minimal python3
                             gnupg libengine-pkcs11-openssl softhsm2 python3-jsonschema python3-license-expression
                             node-spdx-license-ids node-spdx-exceptions unzip faketime util-linux) ;;
-        *) echo "install-deps.sh: unknown package group '$group' (checks, windows-x64, windows-x86, release)" >&2; exit 2 ;;
+        wine-tests) wine_tests=yes ;;
+        *) echo "install-deps.sh: unknown package group '$group' (checks, windows-x64, windows-x86, wine-tests, release)" >&2; exit 2 ;;
     esac
 done
 
@@ -75,7 +75,7 @@ done
 # QEMU's i386 emulation, for 32-bit Wine where the kernel runs no 32-bit x86
 # program and it does not run them yet.
 emulation_wanted() {
-    [ -n "$windows" ] && ! "$here/i386-emulation.sh" check 2>/dev/null && "$here/i386-emulation.sh" needed
+    [ -n "$wine_tests" ] && ! "$here/i386-emulation.sh" check 2>/dev/null && "$here/i386-emulation.sh" needed
 }
 if [ ${#missing[@]} -eq 0 ] && ! emulation_wanted; then
     exit 0
