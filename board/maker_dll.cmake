@@ -8,7 +8,8 @@ function(boardcontrol_check_dll dll)
     if(NOT EXISTS "${dll}")
         message(FATAL_ERROR "BOARDCONTROL_RUNTIME: no file at ${dll}")
     endif()
-    set(sources ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/check/board_check.c ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/check/dll_check.c)
+    set(sources ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/check/board_check.c ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/check/dll_check.c
+        ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/boardcontrol_names.c)
     set(check ${CMAKE_BINARY_DIR}/host-tools/board-check)
     find_program(HOST_C_COMPILER NAMES cc gcc clang NO_CMAKE_FIND_ROOT_PATH)
     if(NOT HOST_C_COMPILER)
@@ -24,7 +25,7 @@ function(boardcontrol_check_dll dll)
     endif()
     set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${dll}"
         ${sources} ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/check/dll_check.h
-        ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/boardcontrol_functions.h)
+        ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/boardcontrol_functions.h ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/boardcontrol_names.h)
 
     if(CMAKE_SIZEOF_VOID_P EQUAL 8)
         set(arch x64)

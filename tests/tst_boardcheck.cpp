@@ -167,7 +167,7 @@ int exportDirectory(const QByteArray &image, int bits)
         qFromLittleEndian<quint32>(image.constData() + directories + 4) - sectionRva + sectionFileOffset);
 }
 
-enum class Naming { Plain, MinGW, Msvc, Fastcall };
+enum class Naming { Plain, MinGW, Msvc, CppBuilder, Fastcall };
 
 // The 18 functions, named as a maker's compiler names them.
 QList<Export> boardExports(Naming naming = Naming::Plain, const QByteArray &leaveOut = {})
@@ -177,9 +177,9 @@ QList<Export> boardExports(Naming naming = Naming::Plain, const QByteArray &leav
         if (f.name == leaveOut)
             continue;
         QByteArray name = f.name;
-        if (naming != Naming::Plain)
+        if (naming != Naming::Plain && naming != Naming::CppBuilder)
             name += '@' + QByteArray::number(f.stackBytes);
-        if (naming == Naming::Msvc)
+        if (naming == Naming::Msvc || naming == Naming::CppBuilder)
             name.prepend('_');
         if (naming == Naming::Fastcall)
             name.prepend('@');
@@ -294,9 +294,12 @@ void TestBoardCheck::verdict_data()
         << "bctrl_get_pgood_states@4 takes 4 bytes of arguments, and the program passes 8";
     QTest::newRow("__fastcall") << dllImage(32, boardExports(Naming::Fastcall)) << 32 << none
                                 << int(BOARD_DOES_NOT_FIT) << "@bctrl_deinit@4 is __fastcall";
-    QTest::newRow("_name, which is not looked for")
-        << dllImage(32, renamed(plain, "bctrl_init", "_bctrl_init")) << 32 << none << int(BOARD_DOES_NOT_FIT)
-        << "missing functions: bctrl_init";
+    QTest::newRow("_name, C++Builder's __cdecl")
+        << dllImage(32, boardExports(Naming::CppBuilder)) << 32 << none << int(BOARD_FITS)
+        << "with decorated names (_bctrl_deinit)";
+    QTest::newRow("a longer name that begins as one of ours")
+        << dllImage(32, renamed(plain, "bctrl_init", "bctrl_initialise")) << 32 << none
+        << int(BOARD_DOES_NOT_FIT) << "missing functions: bctrl_init";
     QTest::newRow("one function missing")
         << dllImage(32, boardExports(Naming::Plain, "bctrl_reset_modem")) << 32 << none
         << int(BOARD_DOES_NOT_FIT) << "1 of the 18 functions that the program calls is not exported";

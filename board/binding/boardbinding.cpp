@@ -1,8 +1,12 @@
 #include "boardbinding.h"
 
+#include "boardcontrol_names.h"
+#include "dll_check.h"
+
 #include <windows.h>
 
-#include <cstring>
+#include <string>
+#include <vector>
 
 #ifndef LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR
 // Declared by MinGW's headers only from Windows 8 on; Windows 7 SP1 takes them
@@ -42,10 +46,7 @@ namespace BoardBinding {
 
 namespace {
 
-constexpr int LargestStackBytes = 64;
-constexpr DWORD HeaderBytes = 4096;
-constexpr WORD MachineI386 = 0x14c;
-constexpr WORD MachineAmd64 = 0x8664;
+constexpr LONGLONG LargestDllBytes = 256LL * 1024 * 1024;
 constexpr int ProgramBits = int(sizeof(void *)) * 8;
 
 std::wstring widen(const std::string &text)
@@ -53,27 +54,24 @@ std::wstring widen(const std::string &text)
     return std::wstring(text.begin(), text.end()); // the names are ASCII
 }
 
-// The DLL's architecture as its PE header gives it: 32, 64, or 0 where the
-// file is no DLL for x86 or x64.
+// The DLL's architecture as board-check reads it from the file: 32, 64, or 0
+// where the file is no DLL for x86 or x64.
 int dllBits(const std::wstring &path)
 {
     const HANDLE file = CreateFileW(
         path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return 0;
-    unsigned char header[HeaderBytes] = {};
+    LARGE_INTEGER size {};
+    std::vector<unsigned char> data;
     DWORD read = 0;
-    const bool ok = ReadFile(file, header, sizeof header, &read, nullptr);
+    if (GetFileSizeEx(file, &size) && size.QuadPart > 0 && size.QuadPart <= LargestDllBytes) {
+        data.resize(std::size_t(size.QuadPart));
+        if (!ReadFile(file, data.data(), DWORD(data.size()), &read, nullptr))
+            read = 0;
+    }
     CloseHandle(file);
-    if (!ok || read < 0x40 || header[0] != 'M' || header[1] != 'Z')
-        return 0;
-    DWORD nt = 0;
-    std::memcpy(&nt, header + 0x3c, sizeof nt);
-    if (nt > read - 6 || std::memcmp(header + nt, "PE\0\0", 4) != 0)
-        return 0;
-    WORD machine = 0;
-    std::memcpy(&machine, header + nt + 4, sizeof machine);
-    return machine == MachineI386 ? 32 : machine == MachineAmd64 ? 64 : 0;
+    return board_check_dll_bits(data.data(), read);
 }
 
 std::wstring windowsError(DWORD error)
@@ -113,29 +111,49 @@ std::wstring loadProblem(const std::wstring &path, DWORD error)
     return L"Windows cannot load it (" + windowsError(error) + L")";
 }
 
-void *find(HMODULE module, const std::string &name)
+void *find(HMODULE module, const char *name)
 {
-    return reinterpret_cast<void *>(GetProcAddress(module, name.c_str()));
+    return reinterpret_cast<void *>(GetProcAddress(module, name));
 }
 
-// Why a function is not found under a name that fits: a name of it with
-// other argument bytes, or __fastcall's, else that it is not exported.
-std::wstring missingFunction(HMODULE module, const Function &f)
+// The names a loaded module exports, from its export directory in memory.
+std::vector<const char *> exportedNames(HMODULE module)
 {
-    const std::string name = f.name;
-    const std::string fastcall = "@" + name + "@" + std::to_string(f.stackBytes);
-    if (find(module, fastcall))
-        return L"it exports " + widen(fastcall)
-            + L", a __fastcall function, which takes its arguments in registers";
-    for (int bytes = 0; bytes <= LargestStackBytes; bytes += 4) {
-        for (const std::string &other :
-            {name + "@" + std::to_string(bytes), "_" + name + "@" + std::to_string(bytes)}) {
-            if (bytes != f.stackBytes && find(module, other))
-                return L"it exports " + widen(other) + L", which takes " + std::to_wstring(bytes)
-                    + L" bytes of arguments where the program passes " + std::to_wstring(f.stackBytes);
+    const auto *base = reinterpret_cast<const unsigned char *>(module);
+    const auto *dos = reinterpret_cast<const IMAGE_DOS_HEADER *>(base);
+    const auto *nt = reinterpret_cast<const IMAGE_NT_HEADERS *>(base + dos->e_lfanew);
+    if (nt->OptionalHeader.NumberOfRvaAndSizes <= IMAGE_DIRECTORY_ENTRY_EXPORT)
+        return {};
+    const IMAGE_DATA_DIRECTORY &entry = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+    if (entry.VirtualAddress == 0)
+        return {};
+    const auto *exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY *>(base + entry.VirtualAddress);
+    const auto *names = reinterpret_cast<const DWORD *>(base + exports->AddressOfNames);
+    std::vector<const char *> out;
+    for (DWORD i = 0; i < exports->NumberOfNames; ++i)
+        out.push_back(reinterpret_cast<const char *>(base + names[i]));
+    return out;
+}
+
+// Why a function is not found under a name the program takes: a name of it
+// with other argument bytes, or __fastcall's, else that it is not exported.
+std::wstring missingFunction(const std::vector<const char *> &exported, const Function &f)
+{
+    for (const char *name : exported) {
+        int bytes = 0;
+        switch (bctrl_name_kind_of(name, f.name, f.stackBytes, &bytes)) {
+        case BCTRL_NAME_FASTCALL:
+            return L"it exports " + widen(name)
+                + L", a __fastcall function, which takes its arguments in registers";
+        case BCTRL_NAME_OTHER_BYTES:
+            return L"it exports " + widen(name) + L", which takes " + std::to_wstring(bytes)
+                + L" bytes of arguments where the program passes " + std::to_wstring(f.stackBytes);
+        case BCTRL_NAME_UNRELATED:
+        case BCTRL_NAME_ACCEPTED:
+            break;
         }
     }
-    return L"it does not export " + widen(name);
+    return L"it does not export " + widen(f.name);
 }
 
 } // namespace
@@ -167,14 +185,14 @@ bool Library::open(const std::wstring &path)
     std::wstring missing;
     for (int i = 0; i < FunctionCount; ++i) {
         const Function &f = BoardBinding::functions[i];
-        const std::string name = f.name;
-        const std::string at = "@" + std::to_string(f.stackBytes);
-        for (const std::string &candidate : {name, name + at, "_" + name + at}) {
+        char names[BCTRL_NAME_FORMS][BCTRL_NAME_MAX];
+        bctrl_accepted_names(f.name, f.stackBytes, names);
+        for (const char *candidate : names) {
             if ((found[i] = find(module, candidate)))
                 break;
         }
         if (!found[i])
-            missing += (missing.empty() ? L"" : L"; ") + missingFunction(module, f);
+            missing += (missing.empty() ? L"" : L"; ") + missingFunction(exportedNames(module), f);
     }
     if (!missing.empty()) {
         FreeLibrary(module);

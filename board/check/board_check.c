@@ -6,7 +6,7 @@
  *
  * It reads the DLL as a file, never loads it: the architecture (PE machine),
  * the export of each function of the interface under a name the program
- * looks for (name, name@N or _name@N), the DLLs beside it that its imports
+ * looks for (boardcontrol_names.h), the DLLs beside it that its imports
  * and forwarded exports lead to, as Windows follows them, and theirs in turn,
  * and the version resource, which names our simulated
  * board. The calling convention does not matter: the program calls __cdecl

@@ -10,6 +10,7 @@
 
 #include "boardcontrol_api.h"
 #include "boardcontrol_functions.h"
+#include "boardcontrol_names.h"
 
 #include <stdint.h>
 #include <stdlib.h>
@@ -19,7 +20,7 @@
 #  define POWERMONITOR_VERSION "0"
 #endif
 
-enum { MAX_TEXT = 256, SECTION_HEADER_BYTES = 40, LARGEST_STACK_BYTES = 0xffff };
+enum { MAX_TEXT = 256, SECTION_HEADER_BYTES = 40 };
 /* No DLL a loader accepts has more: they bound the work a crafted file can ask for. */
 enum {
     IMPORT_DESCRIPTOR_BYTES = 20,
@@ -66,19 +67,12 @@ typedef struct
     uint32_t resource_rva;
 } pe_file;
 
-/* How a function of the interface is exported. */
-typedef enum {
-    NOT_EXPORTED,
-    EXPORTED,    /* name, name@N or _name@N: the names the binding looks for */
-    OTHER_BYTES, /* name@M or _name@M: its arguments are not the interface's */
-    FASTCALL,    /* @name@M: __fastcall, arguments in registers */
-} export_kind;
-
+/* How a function of the interface is exported: under which name, of which kind. */
 typedef struct
 {
-    export_kind kind;
+    bctrl_name_kind kind;
     char export_name[MAX_TEXT];
-    int bytes;              /* the M of OTHER_BYTES */
+    int bytes;              /* the M of BCTRL_NAME_OTHER_BYTES */
     char forward[MAX_TEXT]; /* "MODULE.name" of a forwarded export, else "" */
 } found_function;
 
@@ -179,35 +173,6 @@ static const char *pe_read(pe_file *pe)
     return NULL;
 }
 
-/* N of a decoration "@N" that ends the name, or -1. */
-static int decoration_bytes(const char *at)
-{
-    if (at[0] != '@' || at[1] < '0' || at[1] > '9')
-        return -1;
-    char *end = NULL;
-    const long value = strtol(at + 1, &end, 10);
-    return *end == '\0' && value <= LARGEST_STACK_BYTES ? (int)value : -1;
-}
-
-/* How an export name names function f: an export_kind, with its bytes. */
-static export_kind name_kind(const char *name, const function_entry *f, int *bytes)
-{
-    const size_t length = strlen(f->name);
-    const int fastcall = name[0] == '@';
-    const char *plain = fastcall || name[0] == '_' ? name + 1 : name;
-    if (strncmp(plain, f->name, length) != 0)
-        return NOT_EXPORTED;
-    const char *rest = plain + length;
-    if (*rest == '\0')
-        return plain == name ? EXPORTED : NOT_EXPORTED; /* _name is not looked for */
-    *bytes = decoration_bytes(rest);
-    if (*bytes < 0)
-        return NOT_EXPORTED; /* another function's name */
-    if (fastcall)
-        return FASTCALL;
-    return *bytes == f->bytes ? EXPORTED : OTHER_BYTES;
-}
-
 /*
  * Reads the export table once and fills found[] for every function of the
  * interface: the first name the binding would take, else a name that shows
@@ -237,16 +202,18 @@ static void find_exports(const pe_file *pe, found_function *found)
         for (int f = 0; f < FUNCTION_COUNT; ++f) {
             found_function *x = &found[f];
             int bytes = 0;
-            const export_kind kind = name_kind(name, &functions[f], &bytes);
+            const bctrl_name_kind kind
+                = bctrl_name_kind_of(name, functions[f].name, functions[f].bytes, &bytes);
             /* An accepted name wins over any other; the first of each kind is named. */
-            if (kind == NOT_EXPORTED || x->kind == EXPORTED || (x->kind != NOT_EXPORTED && kind != EXPORTED))
+            if (kind == BCTRL_NAME_UNRELATED || x->kind == BCTRL_NAME_ACCEPTED
+                || (x->kind != BCTRL_NAME_UNRELATED && kind != BCTRL_NAME_ACCEPTED))
                 continue;
             x->kind = kind;
             x->bytes = bytes;
             snprintf(x->export_name, sizeof x->export_name, "%s", name);
             x->forward[0] = '\0';
             const uint32_t index = read16(pe, ordinals_at + 2 * n);
-            if (kind != EXPORTED || index >= addresses)
+            if (kind != BCTRL_NAME_ACCEPTED || index >= addresses)
                 continue;
             const uint32_t rva = read32(pe, functions_at + 4 * (offset)index);
             if (rva >= pe->export_rva && rva - pe->export_rva < pe->export_size) {
@@ -537,13 +504,13 @@ static int check(const board_check_options *o, const pe_file *pe, FILE *out)
 
     found_function found[FUNCTION_COUNT];
     find_exports(pe, found);
-    int missing = 0, unfit = 0, decorated = 0, forwarded = 0, broken_forwards = 0;
+    int missing = 0, unfit = 0, decorated = 0, stdcall_names = 0, forwarded = 0, broken_forwards = 0;
     const char *first_forward = NULL;
     dll_names needed = {0};
     add_imports(pe, &needed, -1);
     for (int f = 0; f < FUNCTION_COUNT; ++f) {
         const found_function *x = &found[f];
-        if (x->kind == NOT_EXPORTED) {
+        if (x->kind == BCTRL_NAME_UNRELATED) {
             if (missing++ == 0)
                 fprintf(out, "missing functions:");
             fprintf(out, " %s", functions[f].name);
@@ -553,15 +520,16 @@ static int check(const board_check_options *o, const pe_file *pe, FILE *out)
         fprintf(out, "\n");
     for (int f = 0; f < FUNCTION_COUNT; ++f) {
         const found_function *x = &found[f];
-        if (x->kind == OTHER_BYTES) {
+        if (x->kind == BCTRL_NAME_OTHER_BYTES) {
             ++unfit;
             fprintf(out, "%s takes %d bytes of arguments, and the program passes %d\n", x->export_name,
                 x->bytes, functions[f].bytes);
-        } else if (x->kind == FASTCALL) {
+        } else if (x->kind == BCTRL_NAME_FASTCALL) {
             ++unfit;
             fprintf(out, "%s is __fastcall, which takes its arguments in registers\n", x->export_name);
-        } else if (x->kind == EXPORTED) {
+        } else if (x->kind == BCTRL_NAME_ACCEPTED) {
             decorated += strcmp(x->export_name, functions[f].name) != 0;
+            stdcall_names += strchr(x->export_name, '@') != NULL;
             if (x->forward[0]) {
                 if (forwarded++ == 0)
                     first_forward = x->forward;
@@ -572,7 +540,7 @@ static int check(const board_check_options *o, const pe_file *pe, FILE *out)
     if (missing || unfit) {
         fprintf(out,
             "does not fit: %d of the %d functions that the program calls %s not exported under a name it "
-            "looks for (name, name@N or _name@N, with the interface's N); the program would not start "
+            "looks for (name, name@N, _name@N or _name, with the interface's N); the program would not start "
             "with it.\n",
             missing + unfit, FUNCTION_COUNT, are(missing + unfit));
         return BOARD_DOES_NOT_FIT;
@@ -593,7 +561,7 @@ static int check(const board_check_options *o, const pe_file *pe, FILE *out)
         FUNCTION_COUNT, decorated ? "decorated" : "plain", found[1].export_name);
     if (forwarded)
         fprintf(out, "%d of them forwarded to a DLL beside it (%s)\n", forwarded, first_forward);
-    if (pe->bits == 32 && decorated)
+    if (pe->bits == 32 && stdcall_names)
         fprintf(
             out, "remark: its names say its functions are __stdcall; the program calls either convention\n");
 
@@ -606,6 +574,14 @@ static int check(const board_check_options *o, const pe_file *pe, FILE *out)
     }
     fprintf(out, "fits this program (%s)\n", arch);
     return BOARD_FITS;
+}
+
+int board_check_dll_bits(const unsigned char *data, size_t size)
+{
+    pe_file pe = {0};
+    pe.data = data;
+    pe.size = size;
+    return pe_read(&pe) == NULL ? pe.bits : 0;
 }
 
 int board_check_dll(const board_check_options *o, const unsigned char *data, size_t size, FILE *out)

@@ -53,6 +53,10 @@ extern const char board_dll_name[];
 /* Checks the DLL image data and says on out what it is and whether it fits. */
 int board_check_dll(const board_check_options *o, const unsigned char *data, size_t size, FILE *out);
 
+/* The architecture of the DLL image data as its PE header gives it: 32, 64,
+ * or 0 where it is no DLL for x86 or x64. */
+int board_check_dll_bits(const unsigned char *data, size_t size);
+
 #ifdef __cplusplus
 }
 #endif

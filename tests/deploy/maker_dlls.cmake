@@ -9,7 +9,7 @@
 set(maker_dir ${CMAKE_CURRENT_BINARY_DIR}/maker)
 set(MAKER_DLL_SHAPES)
 
-# maker_dll(SHAPE CONVENTION cdecl|stdcall NAMING plain|decorated|msvc|both
+# maker_dll(SHAPE CONVENTION cdecl|stdcall NAMING plain|decorated|msvc|both|cppbuilder
 #           [TABLE] [STACK_PROTECTOR] [FORWARD_TO module] [WITHOUT function] [BYTES function n])
 function(maker_dll shape)
     cmake_parse_arguments(PARSE_ARGV 1 dll "TABLE;STACK_PROTECTOR" "CONVENTION;NAMING;FORWARD_TO;WITHOUT" "BYTES")
@@ -42,6 +42,8 @@ function(maker_dll shape)
             set(names _${name}@${exported_bytes})
         elseif(dll_NAMING STREQUAL both)
             set(names ${name} _${name}@${exported_bytes})
+        elseif(dll_NAMING STREQUAL cppbuilder)
+            set(names _${name})
         endif()
         foreach(exported IN LISTS names)
             string(APPEND def "    ${exported} = ${internal}\n")
@@ -89,6 +91,8 @@ foreach(convention cdecl stdcall)
 endforeach()
 maker_dll(stdcall-table CONVENTION stdcall NAMING plain TABLE)
 maker_dll(cdecl-ssp CONVENTION cdecl NAMING plain STACK_PROTECTOR)
+# C++Builder's __cdecl names: _name.
+maker_dll(cdecl-cppbuilder CONVENTION cdecl NAMING cppbuilder)
 # Its companion, the DLL that holds the code, beside it.
 maker_dll(stdcall-forwarded CONVENTION stdcall NAMING both FORWARD_TO Orvane_board_core)
 add_library(maker_dll_core SHARED tracing_board.c)
