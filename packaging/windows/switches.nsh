@@ -131,8 +131,42 @@ Function ${UN}ReadSwitches
     IntOp $R1 $R1 + 1
   ${Loop}
   Call ${UN}TakeSwitch
+  !if "${UN}" == ""
+    Call CheckFolderSwitchLast
+  !endif
 FunctionEnd
 !macroend
+
+; NSIS cuts an unquoted /D= and the rest of the line off $CMDLINE before any
+; code of ours runs, and takes it all as the folder (dropping the "/" of any
+; switch in it): a switch after /D= would end up in the folder's name. The
+; command line as Windows holds it still shows it; no folder name has " /".
+Function CheckFolderSwitchLast
+  Push $0
+  Push $1
+  Push $2
+  System::Call 'kernel32::GetCommandLine() t .r0'
+  StrLen $2 $0
+  StrCpy $1 0
+  ${Do}
+    ${IfThen} $1 >= $2 ${|} ${ExitDo} ${|}
+    StrCpy $R7 $0 4 $1
+    ${If} $R7 S== " /D="
+      ${Do}
+        IntOp $1 $1 + 1
+        StrCpy $R7 $0 2 $1
+        ${If} $R7 == " /"
+          StrCpy $R7 $0 "" $1
+          !insertmacro RefuseCommandLine "/D= comes last, after every other switch:$R7" "${SWITCHES_INSTALLER}"
+        ${EndIf}
+      ${LoopUntil} $1 >= $2
+    ${EndIf}
+    IntOp $1 $1 + 1
+  ${Loop}
+  Pop $2
+  Pop $1
+  Pop $0
+FunctionEnd
 
 !define /math NSIS_MAX_STRLEN_LESS_ONE ${NSIS_MAX_STRLEN} - 1
 !insertmacro DefineReadSwitches "" "${SWITCHES_INSTALLER}"

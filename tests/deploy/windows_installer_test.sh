@@ -345,7 +345,8 @@ switches)
     # What the installer does not know, it refuses before writing anything.
     state=$(folder_state)
     for line in "$exe /S /BOARDLL=$path" "$exe /S stray /BOARDDLL=$path" "$exe /S /BOARDDLL=$path /BOARDDLL=$path" \
-        "$exe /S /QUIET" "$exe /S \"/D=C:\\Other folder\"" "$exe /S \"/NCRC\""; do
+        "$exe /S /QUIET" "$exe /S \"/D=C:\\Other folder\"" "$exe /S \"/NCRC\"" \
+        "$exe /S /D=C:\\Other folder /BOARDDLL=$path"; do
         run_line "$line"
         [ "$status" = "$EXIT_USAGE" ] && [ "$(folder_state)" = "$state" ] ||
             fail "$line: exit $status, or the folder or its entry changed"
