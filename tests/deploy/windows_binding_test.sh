@@ -3,7 +3,7 @@
 # under Wine, each DLL in a folder of its own beside the probe, which reaches
 # the board as the program does:
 #  1. each DLL that fits (__cdecl and __stdcall; plain, name@N, _name@N and
-#     both names; a shim that jumps through a table; exports forwarded to a
+#     both names; C++Builder's _name; a shim that jumps through a table; exports forwarded to a
 #     companion DLL beside it; gcc's stack protector, with its libssp-0.dll
 #     beside it): every call arrives with the board's handle and
 #     its arguments, and the probe goes on to the end with its stack intact;
