@@ -133,8 +133,8 @@ if emulation_wanted; then
         suite=()
         if ! qemu_fits "$(candidate)" && [ "$(. /etc/os-release && echo "${ID:-}:${VERSION_CODENAME:-}")" = debian:bookworm ]; then
             suite=(-t bookworm-backports)
-            if ! apt-get indextargets --format '$(RELEASE)' | grep -qx bookworm-backports; then
-                mirror=$(apt-get indextargets --format '$(REPO_URI) $(RELEASE)' | awk '$2 == "bookworm" { print $1; exit }')
+            if ! apt-get indextargets --format '$(RELEASE)' | grep -x bookworm-backports >/dev/null; then
+                mirror=$(apt-get indextargets --format '$(REPO_URI) $(RELEASE)' | awk '$2 == "bookworm" && !found { print $1; found = 1 }')
                 printf '%s\n' "Types: deb" "URIs: ${mirror:-http://deb.debian.org/debian/}" "Suites: bookworm-backports" \
                     "Components: main" "Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg" |
                     "${sudo[@]}" tee /etc/apt/sources.list.d/bookworm-backports.sources >/dev/null

@@ -420,7 +420,7 @@ uninstall)
     fi
     wineboot --restart # a reboot deletes that copy, as on Windows
     wineserver -w
-    left=$(comm -13 "$work/files-before" <(find "$drive_c" -type f | sort) | head -n 5)
+    left=$(comm -13 "$work/files-before" <(find "$drive_c" -type f | sort) | sed -n 1,5p)
     [ -z "$left" ] || fail "the uninstaller left $left"
     left=$(grep -i -l -E 'orvane|powermonitor' "$WINEPREFIX"/*.reg || true)
     [ -z "$left" ] || fail "the uninstaller left registry entries in $left"

@@ -107,7 +107,7 @@ while read -r digest name; do
         fail "$(basename "$windows_sources") does not hold $name as $sources has it"
     held=$((held + 1))
 done < <(cd "$sources" && sha256sum -- *)
-tar -tf "$windows_sources" | grep -q '/scripts/windows-qt\.sh$' || fail "$(basename "$windows_sources") lacks the recipe"
+tar -tf "$windows_sources" | grep '/scripts/windows-qt\.sh$' >/dev/null || fail "$(basename "$windows_sources") lacks the recipe"
 say "PASS: every bill of materials checks out, and $(basename "$windows_sources") holds the $held files of Debian's Qt sources"
 
 # 3. Signed with a certificate authority of the test's own, the signer's key on
@@ -139,7 +139,7 @@ export GNUPGHOME=$keys/gnupg
 mkdir -m 700 "$GNUPGHOME"
 trap 'gpgconf --kill all 2>/dev/null || true' EXIT
 gpg --batch --quiet --passphrase '' --quick-gen-key "Power monitor release test <release-test@invalid>" rsa3072 sign 2d
-gpg_key=$(gpg --batch --with-colons --list-secret-keys | awk -F: '$1 == "fpr" { print $10; exit }')
+gpg_key=$(gpg --batch --with-colons --list-secret-keys | awk -F: '$1 == "fpr" && !found { print $10; found = 1 }')
 gpg --batch --armor --export "$gpg_key" >"$keys/release-key.asc"
 
 make -C "$first/main" --no-print-directory release SIGN_PKCS11_MODULE=/usr/lib/softhsm/libsofthsm2.so \
