@@ -7,30 +7,24 @@
  * and the program calls either correctly.
  */
 #include "dll_check.h"
+#include "pe_reader.h"
 
 #include "boardcontrol_api.h"
 #include "boardcontrol_functions.h"
 #include "boardcontrol_names.h"
 
-#include <stdint.h>
-#include <stdlib.h>
 #include <string.h>
 
 #ifndef POWERMONITOR_VERSION
 #  define POWERMONITOR_VERSION "0"
 #endif
 
-enum { MAX_TEXT = 256, SECTION_HEADER_BYTES = 40 };
-/* No DLL a loader accepts has more: they bound the work a crafted file can ask for. */
+enum { MAX_TEXT = PE_MAX_TEXT };
+/* They bound the work a crafted file can ask for. */
 enum {
-    IMPORT_DESCRIPTOR_BYTES = 20,
     MAX_DLLS = 64,
-    MAX_IMPORT_DESCRIPTORS = 4096,
-    MAX_RESOURCE_ENTRIES = 4096,
-    MAX_EXPORT_NAMES = 65536, /* an export's ordinal index is 16 bits */
-    MAX_FORWARDS = 16         /* a chain of forwarded exports, loops included */
+    MAX_FORWARDS = 16 /* a chain of forwarded exports, loops included */
 };
-enum { MACHINE_I386 = 0x14c, MACHINE_AMD64 = 0x8664, RT_VERSION_ID = 16 };
 const char board_dll_name[] = BCTRL_LIBRARY_NAME ".dll";
 static const char simulated_mark[] = BOARD_CHECK_SIMULATED_MARK;
 static const char recorder_mark[] = BOARD_CHECK_RECORDER_MARK;
@@ -48,25 +42,6 @@ static const function_entry functions[] = {BCTRL_FOR_EACH_FUNCTION(BCTRL_CHECK_E
 #undef BCTRL_CHECK_ENTRY
 enum { FUNCTION_COUNT = sizeof functions / sizeof functions[0] };
 
-/*
- * Offsets into the file are 64-bit whatever the build's size_t: a sum of two
- * 32-bit fields never wraps into the buffer. Every read is checked against
- * the file's size.
- */
-typedef uint64_t offset;
-
-typedef struct
-{
-    const unsigned char *data;
-    offset size;
-    int bits;
-    offset sections_offset;
-    uint32_t section_count;
-    uint32_t export_rva, export_size;
-    uint32_t import_rva;
-    uint32_t resource_rva;
-} pe_file;
-
 /* How a function of the interface is exported: under which name, of which kind. */
 typedef struct
 {
@@ -76,103 +51,6 @@ typedef struct
     char forward[MAX_TEXT]; /* "MODULE.name" of a forwarded export, else "" */
 } found_function;
 
-static uint32_t read16(const pe_file *pe, offset at)
-{
-    return at <= pe->size && pe->size - at >= 2 ? (uint32_t)(pe->data[at] | pe->data[at + 1] << 8) : 0;
-}
-
-static uint32_t read32(const pe_file *pe, offset at)
-{
-    return at <= pe->size && pe->size - at >= 4 ? read16(pe, at) | read16(pe, at + 2) << 16 : 0;
-}
-
-static uint32_t section_address(const pe_file *pe, uint32_t i)
-{
-    return read32(pe, pe->sections_offset + (offset)i * SECTION_HEADER_BYTES + 12);
-}
-
-/*
- * The file offset of an RVA, or 0 where no section holds it. The sections
- * are in ascending order (pe_read refuses others, as Windows does; two share
- * an address only where the first is empty), so the one that may hold it is
- * the last at or below it, found by halving.
- */
-static offset rva_offset(const pe_file *pe, uint32_t rva)
-{
-    if (pe->section_count == 0)
-        return 0;
-    uint32_t low = 0, high = pe->section_count;
-    while (high - low > 1) {
-        const uint32_t middle = low + (high - low) / 2;
-        if (section_address(pe, middle) <= rva)
-            low = middle;
-        else
-            high = middle;
-    }
-    const offset header = pe->sections_offset + (offset)low * SECTION_HEADER_BYTES;
-    const uint32_t virtual_size = read32(pe, header + 8);
-    const uint32_t address = read32(pe, header + 12);
-    const uint32_t raw_size = read32(pe, header + 16);
-    const uint32_t raw = read32(pe, header + 20);
-    const uint32_t span = virtual_size > raw_size ? virtual_size : raw_size;
-    if (rva >= address && rva - address < span && rva - address < raw_size) {
-        const offset at = (offset)raw + (rva - address);
-        return at < pe->size ? at : 0;
-    }
-    return 0;
-}
-
-/* A NUL-terminated string shorter than MAX_TEXT at offset, else NULL. */
-static const char *string_at(const pe_file *pe, offset at)
-{
-    if (at == 0 || at >= pe->size)
-        return NULL;
-    const offset room = pe->size - at < MAX_TEXT ? pe->size - at : MAX_TEXT;
-    if (!memchr(pe->data + at, '\0', (size_t)room))
-        return NULL;
-    return (const char *)pe->data + at;
-}
-
-static const char *pe_read(pe_file *pe)
-{
-    if (pe->size < 0x40 || pe->data[0] != 'M' || pe->data[1] != 'Z')
-        return "it is not a Windows DLL (no MZ header)";
-    const offset nt = read32(pe, 0x3c);
-    if (nt > pe->size || pe->size - nt < 24 || memcmp(pe->data + nt, "PE\0\0", 4) != 0)
-        return "it is not a Windows DLL (no PE header)";
-    const uint32_t machine = read16(pe, nt + 4);
-    const offset optional = nt + 24;
-    const uint32_t magic = read16(pe, optional);
-    if (machine == MACHINE_I386 && magic == 0x10b)
-        pe->bits = 32;
-    else if (machine == MACHINE_AMD64 && magic == 0x20b)
-        pe->bits = 64;
-    else
-        return "it is a Windows DLL for neither x86 nor x64";
-    pe->sections_offset = optional + read16(pe, nt + 20);
-    pe->section_count = read16(pe, nt + 6);
-    const offset room
-        = pe->sections_offset < pe->size ? (pe->size - pe->sections_offset) / SECTION_HEADER_BYTES : 0;
-    if (pe->section_count > room)
-        return "it is cut short (its section table runs past its end)";
-    for (uint32_t i = 1; i < pe->section_count; ++i)
-        if (section_address(pe, i) < section_address(pe, i - 1))
-            return "it is no DLL that Windows would load (its sections are out of order)";
-    const offset directories = optional + (pe->bits == 32 ? 92 : 108);
-    const uint32_t count = read32(pe, directories);
-    /* Each entry 8 bytes, its RVA and its size: exports, imports, resources. */
-    const offset entries = directories + 4;
-    if (count > 0) {
-        pe->export_rva = read32(pe, entries);
-        pe->export_size = read32(pe, entries + 4);
-    }
-    if (count > 1)
-        pe->import_rva = read32(pe, entries + 8);
-    if (count > 2)
-        pe->resource_rva = read32(pe, entries + 16);
-    return NULL;
-}
-
 /*
  * Reads the export table once and fills found[] for every function of the
  * interface: the first name the binding would take, else a name that shows
@@ -181,21 +59,12 @@ static const char *pe_read(pe_file *pe)
 static void find_exports(const pe_file *pe, found_function *found)
 {
     memset(found, 0, sizeof(found_function) * FUNCTION_COUNT);
-    const offset dir = rva_offset(pe, pe->export_rva);
-    if (pe->export_rva == 0 || dir == 0)
+    pe_exports exports;
+    if (!pe_exports_read(pe, &exports))
         return;
-    const uint32_t addresses = read32(pe, dir + 20);
-    const offset functions_at = rva_offset(pe, read32(pe, dir + 28));
-    const offset names_at = rva_offset(pe, read32(pe, dir + 32));
-    const offset ordinals_at = rva_offset(pe, read32(pe, dir + 36));
-    if (!functions_at || !names_at || !ordinals_at)
-        return;
-    /* No more names than the file holds entries for. */
-    offset names = read32(pe, dir + 24);
-    if (names > (pe->size - names_at) / 4)
-        names = (pe->size - names_at) / 4;
-    for (offset n = 0; n < names; ++n) {
-        const char *name = string_at(pe, rva_offset(pe, read32(pe, names_at + 4 * n)));
+    for (pe_offset n = 0; n < exports.names; ++n) {
+        uint32_t index = 0;
+        const char *name = pe_export_name(pe, &exports, n, &index);
         const char *plain = name && (name[0] == '_' || name[0] == '@') ? name + 1 : name;
         if (!plain || strncmp(plain, function_prefix, sizeof function_prefix - 1) != 0)
             continue;
@@ -212,67 +81,9 @@ static void find_exports(const pe_file *pe, found_function *found)
             x->bytes = bytes;
             snprintf(x->export_name, sizeof x->export_name, "%s", name);
             x->forward[0] = '\0';
-            const uint32_t index = read16(pe, ordinals_at + 2 * n);
-            if (kind != BCTRL_NAME_ACCEPTED || index >= addresses)
-                continue;
-            const uint32_t rva = read32(pe, functions_at + 4 * (offset)index);
-            if (rva >= pe->export_rva && rva - pe->export_rva < pe->export_size) {
-                const char *forward = string_at(pe, rva_offset(pe, rva));
-                snprintf(x->forward, sizeof x->forward, "%s", forward ? forward : "?");
-            }
+            if (kind == BCTRL_NAME_ACCEPTED)
+                pe_export_at(pe, &exports, index, x->forward, sizeof x->forward);
         }
-    }
-}
-
-/* The FileDescription of the version resource, in ASCII; "" where there is none. */
-static void file_description(const pe_file *pe, char *text, size_t room)
-{
-    text[0] = '\0';
-    const offset base = rva_offset(pe, pe->resource_rva);
-    if (pe->resource_rva == 0 || base == 0)
-        return;
-    /* Type RT_VERSION, then its first name, then its first language. */
-    uint32_t entry_dir = 0;
-    for (int level = 0; level < 3; ++level) {
-        const offset dir = base + entry_dir;
-        const unsigned entries = read16(pe, dir + 12) + read16(pe, dir + 14);
-        uint32_t next = 0;
-        for (unsigned e = 0; e < entries && e < MAX_RESOURCE_ENTRIES; ++e) {
-            const uint32_t id = read32(pe, dir + 16 + 8 * (offset)e);
-            if (level > 0 || id == RT_VERSION_ID) {
-                next = read32(pe, dir + 16 + 8 * (offset)e + 4);
-                break;
-            }
-        }
-        if (next == 0 || (level < 2) != ((next & 0x80000000u) != 0))
-            return;
-        entry_dir = next & 0x7fffffffu;
-    }
-    const offset data = rva_offset(pe, read32(pe, base + entry_dir));
-    const uint32_t size = read32(pe, base + entry_dir + 4);
-    if (data == 0 || size > pe->size - data)
-        return;
-    static const char key[] = "FileDescription";
-    const offset key_bytes = sizeof key * 2; /* UTF-16LE with its terminator */
-    for (offset at = data; at + key_bytes <= data + size; at += 2) {
-        size_t k = 0;
-        while (
-            k < sizeof key && pe->data[at + 2 * k] == (unsigned char)key[k] && pe->data[at + 2 * k + 1] == 0)
-            ++k;
-        if (k != sizeof key)
-            continue;
-        offset value = at + key_bytes;
-        value += (4 - (value - data) % 4) % 4;
-        size_t out = 0;
-        while (value + 1 < data + size && out + 1 < room) {
-            const unsigned c = read16(pe, value);
-            if (c == 0)
-                break;
-            text[out++] = c < 0x80 ? (char)c : '?';
-            value += 2;
-        }
-        text[out] = '\0';
-        return;
     }
 }
 
@@ -310,58 +121,6 @@ static void add_name(dll_names *dlls, const char *name, int by)
 }
 
 /*
- * Export "name" or "#ordinal" of pe, as the loader finds it: 1 where pe
- * exports it, with forward set to where it is forwarded on ("MODULE.name"),
- * or to "" where it is code of pe's own; 0 where pe does not export it.
- */
-static int find_export(const pe_file *pe, const char *wanted, char *forward, size_t room)
-{
-    forward[0] = '\0';
-    const offset dir = rva_offset(pe, pe->export_rva);
-    if (pe->export_rva == 0 || dir == 0)
-        return 0;
-    const uint32_t base = read32(pe, dir + 16);
-    const uint32_t addresses = read32(pe, dir + 20);
-    const offset functions_at = rva_offset(pe, read32(pe, dir + 28));
-    if (!functions_at)
-        return 0;
-    uint32_t index = addresses;
-    if (wanted[0] == '#') {
-        char *end = NULL;
-        const unsigned long ordinal = strtoul(wanted + 1, &end, 10);
-        if (end != wanted + 1 && *end == '\0' && ordinal >= base && ordinal - base < addresses)
-            index = (uint32_t)(ordinal - base);
-    } else {
-        const offset names_at = rva_offset(pe, read32(pe, dir + 32));
-        const offset ordinals_at = rva_offset(pe, read32(pe, dir + 36));
-        if (!names_at || !ordinals_at)
-            return 0;
-        offset names = read32(pe, dir + 24);
-        if (names > (pe->size - names_at) / 4)
-            names = (pe->size - names_at) / 4;
-        if (names > MAX_EXPORT_NAMES)
-            names = MAX_EXPORT_NAMES;
-        for (offset n = 0; n < names; ++n) {
-            const char *name = string_at(pe, rva_offset(pe, read32(pe, names_at + 4 * n)));
-            if (name && strcmp(name, wanted) == 0) {
-                index = read16(pe, ordinals_at + 2 * n);
-                break;
-            }
-        }
-    }
-    if (index >= addresses)
-        return 0;
-    const uint32_t rva = read32(pe, functions_at + 4 * (offset)index);
-    if (rva == 0)
-        return 0;
-    if (rva >= pe->export_rva && rva - pe->export_rva < pe->export_size) {
-        const char *to = string_at(pe, rva_offset(pe, rva));
-        snprintf(forward, room, "%s", to ? to : "?");
-    }
-    return 1;
-}
-
-/*
  * Follows a forwarded export, "MODULE.name" or "MODULE.#ordinal", as Windows
  * does: through the DLLs beside the checked one, each added to needed, until
  * it reaches code, or a DLL of Windows' own, taken on trust. 1 where it does;
@@ -392,13 +151,11 @@ static int forward_fits(
             return 0;
         }
         add_name(needed, module, -1);
-        pe_file pe = {0};
-        pe.data = file.data;
-        pe.size = file.size;
+        pe_file pe;
         int found = 0;
-        if (pe_read(&pe) != NULL || pe.bits != bits)
+        if (pe_read(&pe, file.data, file.size) != NULL || pe.bits != bits)
             fprintf(out, "%s is forwarded to %s, which is no %d-bit DLL\n", x->export_name, module, bits);
-        else if (!(found = find_export(&pe, target, next, sizeof next)))
+        else if (!(found = pe_find_export(&pe, target, next, sizeof next)))
             fprintf(out, "%s is forwarded to %s, which does not export %s\n", x->export_name, module, target);
         if (o->companion_done)
             o->companion_done(&file, o->context);
@@ -415,19 +172,10 @@ static int forward_fits(
 
 static void add_imports(const pe_file *pe, dll_names *dlls, int by)
 {
-    const offset at = rva_offset(pe, pe->import_rva);
-    if (pe->import_rva == 0 || at == 0)
-        return;
-    for (offset d = at, n = 0;
-         n < MAX_IMPORT_DESCRIPTORS && d + IMPORT_DESCRIPTOR_BYTES <= pe->size && dlls->count < MAX_DLLS;
-         ++n, d += IMPORT_DESCRIPTOR_BYTES) {
-        const uint32_t name_rva = read32(pe, d + 12);
-        if (name_rva == 0)
-            return; /* the table's end */
-        const char *name = string_at(pe, rva_offset(pe, name_rva));
+    const char *name = NULL;
+    for (pe_offset n = 0; dlls->count < MAX_DLLS && pe_import_name(pe, n, &name); ++n)
         if (name)
             add_name(dlls, name, by);
-    }
 }
 
 /*
@@ -450,10 +198,8 @@ static int check_companions(const board_check_options *o, dll_names *dlls, FILE 
             fprintf(out, "companion beside it: %s\n", name);
             if (o->found_companion)
                 o->found_companion(name, o->context);
-            pe_file pe = {0};
-            pe.data = file.data;
-            pe.size = file.size;
-            if (pe_read(&pe) == NULL)
+            pe_file pe;
+            if (pe_read(&pe, file.data, file.size) == NULL)
                 add_imports(&pe, dlls, i);
             if (o->companion_done)
                 o->companion_done(&file, o->context);
@@ -491,7 +237,7 @@ static int check(const board_check_options *o, const pe_file *pe, FILE *out)
     }
 
     char description[MAX_TEXT];
-    file_description(pe, description, sizeof description);
+    pe_file_description(pe, description, sizeof description);
     if (strncmp(description, recorder_mark, sizeof recorder_mark - 1) == 0) {
         fprintf(out,
             "does not fit: it is the power monitor's board-call recorder, not the board maker's library: "
@@ -578,18 +324,14 @@ static int check(const board_check_options *o, const pe_file *pe, FILE *out)
 
 int board_check_dll_bits(const unsigned char *data, size_t size)
 {
-    pe_file pe = {0};
-    pe.data = data;
-    pe.size = size;
-    return pe_read(&pe) == NULL ? pe.bits : 0;
+    pe_file pe;
+    return pe_read(&pe, data, size) == NULL ? pe.bits : 0;
 }
 
 int board_check_dll(const board_check_options *o, const unsigned char *data, size_t size, FILE *out)
 {
-    pe_file pe = {0};
-    pe.data = data;
-    pe.size = size;
-    const char *wrong = pe_read(&pe);
+    pe_file pe;
+    const char *wrong = pe_read(&pe, data, size);
     if (wrong) {
         fprintf(out, "does not fit: %s\n", wrong);
         return BOARD_UNREADABLE;
