@@ -4,12 +4,13 @@
 # the board as the program does:
 #  1. each DLL that fits (__cdecl and __stdcall; plain, name@N, _name@N and
 #     both names; C++Builder's _name; a shim that jumps through a table; exports forwarded to a
-#     companion DLL beside it; gcc's stack protector, with its libssp-0.dll
+#     companion DLL beside it, under other names, by ordinal, or on through a
+#     second; gcc's stack protector, with its libssp-0.dll
 #     beside it): every call arrives with the board's handle and
 #     its arguments, and the probe goes on to the end with its stack intact;
 #     the recorder in front of the DLL records the same calls;
 #  2. each that does not fit (a function missing, a wrong @N, the other
-#     architecture): the probe and the program stop before any board call,
+#     architecture, a companion that needs a DLL that is nowhere): the probe and the program stop before any board call,
 #     with exit status 3 and a message that names the DLL and what is wrong;
 #     board-check refuses it too.
 # Every folder has a Cyrillic name, and the forwarded shape's lies deeper than
@@ -77,14 +78,15 @@ for shape in $fitting; do
         fail "$shape: the recorded probe exited with $?: $(tr -d '\r' <"$work/$shape.recorded")"
     [ "$("$here/recorded_calls.sh" "$record")" = "$(tr -d '\r' <"$trace")" ] ||
         fail "$shape: the recorder's calls are not the ones the board saw: $(head -n 3 "$record")"
-    printf '%-20s %2d calls intact, recorded alike, fits (exports %s)\n' "$shape" "$count" "$exports"
+    printf '%-24s %2d calls intact, recorded alike, fits (exports %s)\n' "$shape" "$count" "$exports"
 done
 
 echo "--- DLLs that do not fit"
 declare -A says=(
     [unfit-missing]="it does not export bctrl_reset_modem"
     [unfit-bytes]="which takes 8 bytes of arguments where the program passes 4"
-    [unfit-architecture]="-bit DLL, and this is the")
+    [unfit-architecture]="-bit DLL, and this is the"
+    [unfit-third-missing]="a DLL that it needs is not beside it")
 for shape in "${!says[@]}"; do
     at=$(folder "$shape")
     trace=$work/$shape.trace
@@ -101,6 +103,6 @@ for shape in "${!says[@]}"; do
     "$wine" "$check" "$(windows_path "$at/$dll")" >"$work/$shape.checked" 2>&1 || status=$?
     checked=$(tr -d '\r' <"$work/$shape.checked")
     [ "$status" = 1 ] || fail "$shape: board-check exited with $status: $checked"
-    printf '%-20s refused, exit 3: %s; board-check: %s\n' "$shape" "${says[$shape]}" "$(tail -n 1 <<<"$checked" | cut -c 1-60)"
+    printf '%-24s refused, exit 3: %s; board-check: %s\n' "$shape" "${says[$shape]}" "$(tail -n 1 <<<"$checked" | cut -c 1-60)"
 done
 echo "PASS: every DLL that fits was called intact and recorded; every other refused before a call"
