@@ -144,10 +144,13 @@ endif()
 # Two programs, one per architecture, that install side by side: each names
 # its architecture in the Start menu, in Add/Remove Programs and in the
 # registry. Both installers are 32-bit programs, as installers usually are,
-# so that the 64-bit one can tell a 32-bit Windows which installer it needs.
+# so that the 64-bit one can tell a 32-bit Windows which installer it needs;
+# each records its program in the registry view of the program's architecture.
 # The installer's code is packaging/windows/installer.nsh; CPack fills in the
 # facts below through our NSIS.template.in.
 set(app_label "${app_name} (${bits}-bit)")
+# Under HKLM, the installation's folder. The tests read it too.
+set(POWERMONITOR_INSTALLER_APP_KEY "Software\\${CPACK_PACKAGE_VENDOR}\\${app_label}" CACHE INTERNAL "")
 # The installer's exit status where it refuses, before anything is written:
 # a switch it does not know (the uninstaller too); this Windows cannot run the
 # program; the board DLL named does not fit. None is one of NSIS's own (1
@@ -156,6 +159,30 @@ set(app_label "${app_name} (${bits}-bit)")
 set(POWERMONITOR_INSTALLER_EXIT_USAGE 5 CACHE INTERNAL "")
 set(POWERMONITOR_INSTALLER_EXIT_WINDOWS_REFUSED 3 CACHE INTERNAL "")
 set(POWERMONITOR_INSTALLER_EXIT_BOARD_REFUSED 4 CACHE INTERNAL "")
+# The usage message of each, from the one list of their switches.
+set(switch_list ${CMAKE_CURRENT_SOURCE_DIR}/windows/switches.txt)
+file(STRINGS ${switch_list} switch_lines REGEX "^[^#]")
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${switch_list})
+foreach(taker installer uninstaller)
+    set(usage)
+    foreach(line IN LISTS switch_lines)
+        string(REPLACE " | " ";" fields "${line}")
+        list(GET fields 1 takers)
+        list(GET fields 2 named)
+        string(REPLACE "@BOARD_DLL@" "${board_dll}" named "${named}")
+        if(takers MATCHES "(^|, )${taker}(,|$)" AND NOT named STREQUAL "\"\"")
+            list(APPEND usage "${named}")
+        endif()
+    endforeach()
+    list(POP_BACK usage last)
+    list(JOIN usage ", " usage)
+    string(TOUPPER ${taker} name)
+    if(usage)
+        set(switches_${name} "${usage} and ${last}")
+    else()
+        set(switches_${name} "${last}")
+    endif()
+endforeach()
 set(CPACK_GENERATOR NSIS ZIP)
 set(CPACK_PACKAGE_FILE_NAME powermonitor-${PROJECT_VERSION}-win${bits})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Power monitor for the Ardelin Orvane9 board")
@@ -170,6 +197,7 @@ set(nsis_defines
     BITS ${bits}
     OTHER_INSTALLER "powermonitor-${PROJECT_VERSION}-win${other_bits}.exe"
     VENDOR "${CPACK_PACKAGE_VENDOR}"
+    APP_KEY "${POWERMONITOR_INSTALLER_APP_KEY}"
     INSTALL_ROOT "${install_root}"
     ICON "${windows_icon}"
     OLDEST_WINDOWS_BUILD ${POWERMONITOR_OLDEST_WINDOWS_BUILD}
@@ -179,6 +207,8 @@ set(nsis_defines
     CHECK_FITS ${BOARD_CHECK_EXIT_FITS}
     CHECK_FITS_SIMULATED ${BOARD_CHECK_EXIT_FITS_SIMULATED}
     EXIT_USAGE ${POWERMONITOR_INSTALLER_EXIT_USAGE}
+    SWITCHES_INSTALLER "${switches_INSTALLER}"
+    SWITCHES_UNINSTALLER "${switches_UNINSTALLER}"
     CHECK_SECONDS 60
     EXIT_WINDOWS_REFUSED ${POWERMONITOR_INSTALLER_EXIT_WINDOWS_REFUSED}
     EXIT_BOARD_REFUSED ${POWERMONITOR_INSTALLER_EXIT_BOARD_REFUSED})

@@ -7,11 +7,11 @@
 BOARD_CHECK is a board-check built for this machine. A generated block stands
 between "<!-- generated: NAME -->" and "<!-- end -->"; its text comes from the
 one place that holds the fact: board-check's --help, the installer's exit
-codes in packaging/windows.cmake, the build options in cmake/options.cmake.
-check also fails on a relative link or anchor that leads nowhere, on a make
-command on the README's first screen that the Makefile lacks, on a table of the
-installer's switches that is not the set packaging/windows/switches.nsh knows,
-on an oldest Windows that cmake/oldest-windows.cmake does not name, and on the
+codes in packaging/windows.cmake, its switches in packaging/windows/switches.txt,
+the build options in cmake/options.cmake. check also fails on a relative link
+or anchor that leads nowhere, on a make command on the README's first screen
+that the Makefile lacks, on a switch of that list that switches.nsh, which reads
+them, does not name, or one it names that the list lacks, on an oldest Windows that cmake/oldest-windows.cmake does not name, and on the
 program's version typed into a document instead of <version>.
 """
 import pathlib
@@ -50,6 +50,19 @@ def installer_exits():
     return "\n".join(rows) + "\n"
 
 
+def switches():
+    """The switches of switches.txt: (switch, taken by, usage name, what it does)."""
+    text = (PROJECT / "packaging/windows/switches.txt").read_text(encoding="utf-8")
+    return [line.split(" | ", 3) for line in text.splitlines() if line and not line.startswith("#")]
+
+
+def switch_table():
+    rows = ["| switch | taken by | what it does |", "|---|---|---|"]
+    for switch, takers, _, does in switches():
+        rows.append(f"| `{switch}` | {takers} | {does} |")
+    return "\n".join(rows) + "\n"
+
+
 def board_check_help(board_check):
     result = subprocess.run([board_check, "--help"], capture_output=True, text=True, check=True)
     return "```text\n" + result.stdout + "```\n"
@@ -66,6 +79,7 @@ def build_options():
 
 def generated(name, board_check):
     makers = {"installer exit status": installer_exits, "build options": build_options,
+              "installer switches": switch_table,
               "board-check --help": lambda: board_check_help(board_check)}
     if name not in makers:
         raise SystemExit(f"docs.py: no generator for the block '{name}'")
@@ -118,19 +132,11 @@ def check_first_screen(faults):
 
 def check_switches(faults):
     nsh = (PROJECT / "packaging/windows/switches.nsh").read_text(encoding="utf-8")
-    known = set(re.findall(r'\$R[57] S?== "(/[A-Z]+=?|_\?=)"', nsh))
-    guide = (PROJECT / "docs/windows.md").read_text(encoding="utf-8")
-    table = guide.split("| switch | taken by | what it does |", 1)
-    if len(table) < 2:
-        faults.append("docs/windows.md has no table of the installer's switches")
-        return
-    documented = set()
-    for line in table[1].splitlines()[2:]:
-        if not line.startswith("|"):
-            break
-        documented.update(re.findall(r"`([^`]+)`", line.split("|")[1]))
-    if documented != known:
-        faults.append(f"docs/windows.md's switches {sorted(documented)} are not the ones switches.nsh knows {sorted(known)}")
+    named = set(re.findall(r'"(/[A-Z]+=?|_\?=)"', nsh))
+    listed = {switch for switch, *_ in switches()}
+    if named != listed:
+        faults.append(f"packaging/windows/switches.nsh names the switches {sorted(named)}, "
+                      f"and switches.txt lists {sorted(listed)}")
 
 
 def check_oldest_windows(faults):

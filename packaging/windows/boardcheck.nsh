@@ -1,11 +1,6 @@
 ; Asking board-check (board/check) about a DLL, before anything is written:
 ; the DLL the operator names, and the board DLL already in the folder.
 
-Var BoardChoice   ; maker, keep or simulated
-Var BoardDll      ; the maker's DLL to copy, for "maker"
-Var Found         ; in the folder: none, simulated, fits or unfit
-Var FoundSaid     ; what board-check said of it
-
 ; Runs board-check with ARGUMENTS: $0 is its exit status, $1 what it said.
 ; One that has not finished within CHECK_SECONDS is stopped, and what it was
 ; asked is taken as refused: $0 is "timeout" and $1 says so.

@@ -3,10 +3,10 @@
 ; the board DLL already in the folder, or the simulated board. A board DLL that
 ; is not our simulated board is never overwritten or deleted: one that is
 ; replaced stays in the folder as ${BOARD_LIBRARY_NAME}.previous.dll, and the
-; upgrade and the uninstaller keep it (KeepBoardDll).
-
-Var MovedAside    ; where a replaced board DLL was kept
-Var BoardText     ; what the finish page says
+; upgrade and the uninstaller keep it (KeepBoardDll). The maker's DLLs are one
+; set: a companion given with the board DLL replaces the one of its name in the
+; folder, which stays there as <name>.previous.dll, unless it is one of the
+; program's own files.
 
 ; Moves the board DLL in FOLDER to KEEP, a name in the same folder, unless
 ; board-check (CHECKER) says it is our simulated board, so that nothing that
@@ -35,9 +35,31 @@ Var BoardText     ; what the finish page says
   ${EndIf}
 !macroend
 
-; Copies the companions of $BoardDll, the DLLs beside it that it needs, that
-; the folder does not hold yet; adds what it did to $BoardText.
+; The first name free in $INSTDIR for a file NAME (its name without .dll)
+; that is replaced: NAME.previous.dll, NAME.previous-2.dll and so on.
+!macro FreePreviousName NAME OUT
+  Push $R8
+  StrCpy ${OUT} "$INSTDIR\${NAME}.previous.dll"
+  StrCpy $R8 1
+  ${While} ${FileExists} ${OUT}
+    IntOp $R8 $R8 + 1
+    StrCpy ${OUT} "$INSTDIR\${NAME}.previous-$R8.dll"
+  ${EndWhile}
+  Pop $R8
+!macroend
+
+; Copies the companions of $BoardDll, the DLLs beside it that it needs, over
+; those of their names in the folder, which are kept under another name; one
+; of the program's own files stays. Adds what it did to $BoardText.
 Function InstallCompanions
+  Push $0
+  Push $1
+  Push $2
+  Push $3
+  Push $4
+  Push $5
+  Push $6
+  Push $7
   !insertmacro RunBoardCheck "$PLUGINSDIR\board-check.exe" '--companions "$BoardDll"'
   ${IfThen} $0 != ${CHECK_FITS} ${|} StrCpy $1 "" ${|}
   ${GetParent} $BoardDll $2
@@ -49,13 +71,24 @@ Function InstallCompanions
     ${If} $5 == "$\r"
     ${OrIf} $5 == "$\n"
     ${OrIf} $5 == ""
-      ${If} $3 != ""
-        ${If} ${FileExists} "$INSTDIR\$3"
-          StrCpy $BoardText "$BoardText $3, which it needs, was in the folder already and is kept."
+      !insertmacro IsOwnFile $3 $6
+      ${If} $3 == ""
+      ${ElseIf} $6 == 1
+        StrCpy $BoardText "$BoardText It needs $3, which is one of the program's own files: the program's stays."
+      ${ElseIf} ${FileExists} "$INSTDIR\$3"
+        StrCpy $6 $3 -4
+        !insertmacro FreePreviousName $6 $7
+        ClearErrors
+        Rename "$INSTDIR\$3" $7
+        ${If} ${Errors}
+          StrCpy $BoardText "$BoardText $3, which it needs, could not be replaced (is it in use?): the one in the folder stays."
         ${Else}
           CopyFiles /SILENT "$2\$3" "$INSTDIR\$3"
-          StrCpy $BoardText "$BoardText With it, $3 from the same folder."
+          StrCpy $BoardText "$BoardText With it, $3 from the same folder; the $3 that was there is kept as $7."
         ${EndIf}
+      ${Else}
+        CopyFiles /SILENT "$2\$3" "$INSTDIR\$3"
+        StrCpy $BoardText "$BoardText With it, $3 from the same folder."
       ${EndIf}
       StrCpy $3 ""
     ${Else}
@@ -64,19 +97,21 @@ Function InstallCompanions
     ${IfThen} $5 == "" ${|} ${ExitDo} ${|}
     IntOp $4 $4 + 1
   ${Loop}
+  Pop $7
+  Pop $6
+  Pop $5
+  Pop $4
+  Pop $3
+  Pop $2
+  Pop $1
+  Pop $0
 FunctionEnd
 
 ; Puts the chosen board library in place and sets $BoardText.
 Function InstallBoardLibrary
   StrCpy $MovedAside ""
   ${If} $BoardChoice != keep
-    ; The first free name for the one it replaces.
-    StrCpy $R9 "$INSTDIR\${BOARD_LIBRARY_NAME}.previous.dll"
-    StrCpy $R8 1
-    ${While} ${FileExists} $R9
-      IntOp $R8 $R8 + 1
-      StrCpy $R9 "$INSTDIR\${BOARD_LIBRARY_NAME}.previous-$R8.dll"
-    ${EndWhile}
+    !insertmacro FreePreviousName ${BOARD_LIBRARY_NAME} $R9
     !insertmacro KeepBoardDll "$PLUGINSDIR\board-check.exe" "$INSTDIR" $R9 $MovedAside
   ${EndIf}
   ${If} $BoardChoice == maker

@@ -26,11 +26,6 @@ Function DecideSilently
 FunctionEnd
 
 ; The page: three choices in plain words.
-Var RadioMaker
-Var RadioKeep
-Var RadioSimulated
-Var FileField
-
 Function BoardPage
   Call InspectFolder
   !insertmacro MUI_HEADER_TEXT "Board library" "Choose the board library the program uses."

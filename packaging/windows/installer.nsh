@@ -15,14 +15,30 @@ SetDateSave off
 !include nsDialogs.nsh
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${LABEL}"
-!define APP_KEY "Software\${VENDOR}\${LABEL}"
 !define START_MENU "$SMPROGRAMS\${LABEL}"
 !define SIMULATED_LABEL "${APP_NAME} (${BITS}-bit, simulated board)"
+
+Var BoardChoice    ; maker, keep or simulated
+Var BoardDll       ; the maker's DLL to copy, for "maker"
+Var Found          ; in the folder: none, simulated, fits or unfit
+Var FoundSaid      ; what board-check said of it
+Var MovedAside     ; where a replaced board DLL was kept
+Var BoardText      ; what the finish page says
+Var SwitchQuoted   ; 1 where the switch being read had quotes
+Var FolderGiven    ; 1 where the command line names the folder (/D=)
+Var RadioMaker     ; the board page's controls
+Var RadioKeep
+Var RadioSimulated
+Var FileField
 
 Name "${LABEL}"
 OutFile "${OUT_FILE}"
 InstallDir "${INSTALL_ROOT}\${APP_NAME}"
-InstallDirRegKey HKLM "${APP_KEY}" ""
+; The 64-bit installer reads and writes the registry's 64-bit view, which
+; InstallDirRegKey cannot: FindInstallation reads it there.
+!if ${BITS} == 32
+  InstallDirRegKey HKLM "${APP_KEY}" ""
+!endif
 BrandingText "${APP_NAME} ${VERSION}"
 
 !define MUI_ICON "${ICON}"
@@ -71,6 +87,10 @@ Function .onInit
   StrCpy $BoardChoice ""
   Call ReadSwitches
   !insertmacro RefuseThisWindows
+  !if ${BITS} == 64
+    SetRegView 64
+    Call FindInstallation
+  !endif
   SetShellVarContext all
   Call ExtractBoardCheck
   ${If} ${Silent}
@@ -114,6 +134,9 @@ SectionEnd
 
 Function un.onInit
   Call un.ReadSwitches
+  !if ${BITS} == 64
+    SetRegView 64
+  !endif
   SetShellVarContext all
 FunctionEnd
 

@@ -3,8 +3,10 @@
 #  - in a signed release (POWERMONITOR_SIGN), signs our programs and DLLs, or
 #    attaches the signatures made for them (sign-pe.sh);
 #  - for the installer, lists every file it may write, in order, for its
-#    uninstaller. CPack's own list follows the file system's order, which
-#    differs from one build folder to the next, and so would the installer.
+#    uninstaller (DeleteInstalledFiles), and those in the program's folder
+#    itself, which a board DLL's companion never replaces (IsOwnFile). CPack's
+#    own list follows the file system's order, which differs from one build
+#    folder to the next, and so would the installer.
 cmake_policy(VERSION 3.23)
 set(staged ${CPACK_TEMPORARY_DIRECTORY})
 file(GLOB_RECURSE files LIST_DIRECTORIES false RELATIVE ${staged} ${staged}/*)
@@ -46,5 +48,15 @@ if(CPACK_GENERATOR STREQUAL "NSIS")
         string(APPEND nsh "  RMDir \"$INSTDIR\\${folder}\"\n")
     endforeach()
     string(APPEND nsh "!macroend\n")
+    # Windows compares file names without case, and so does NSIS's ==.
+    string(APPEND nsh "!macro IsOwnFile NAME OUT\n  StrCpy \${OUT} 0\n")
+    set(test If)
+    foreach(path IN LISTS installed)
+        if(NOT path MATCHES "/")
+            string(APPEND nsh "  \${${test}} \"\${NAME}\" == \"${path}\"\n")
+            set(test OrIf)
+        endif()
+    endforeach()
+    string(APPEND nsh "    StrCpy \${OUT} 1\n  \${EndIf}\n!macroend\n")
     file(WRITE ${CPACK_TOPLEVEL_DIRECTORY}/installed-files.nsh "${nsh}")
 endif()

@@ -2,21 +2,17 @@
 ; programs and deployment tools write it: a switch may be quoted whole
 ; ("/BOARDDLL=C:\a b\x.dll"), in its value (/BOARDDLL="C:\a b\x.dll") or not
 ; at all (/BOARDDLL=C:\a b\x.dll, the value running to the next switch).
-; Only NSIS's own /S, /NCRC and /D= (the last, taken whole), the uninstaller's
-; _?= (the same), and for the installer /BOARDDLL= are known; anything else
-; ends the run with EXIT_USAGE before anything is written, as does a command
-; line too long for NSIS to have read whole.
-
-!define SWITCHES_INSTALLER "/S (silent), /BOARDDLL=<the board maker's ${BOARD_DLL}>, /NCRC and, last, /D=<folder>"
-!define SWITCHES_UNINSTALLER "/S (silent)"
+; Only the switches listed in switches.txt are known (/D= and _?= taken whole,
+; to the line's end); anything else ends the run with EXIT_USAGE before
+; anything is written, as does a command line too long for NSIS to have read
+; whole. SWITCHES_INSTALLER and SWITCHES_UNINSTALLER, the usage messages, are
+; made from that list.
 
 !macro RefuseCommandLine WHAT SWITCHES
   MessageBox MB_OK|MB_ICONSTOP "${WHAT}$\r$\n$\r$\nThe switches are ${SWITCHES}." /SD IDOK
   SetErrorLevel ${EXIT_USAGE}
   Quit
 !macroend
-
-Var SwitchQuoted ; 1 where the switch being read had quotes
 
 !macro DefineReadSwitches UN SWITCHES
 ; Takes one switch, $R5, with its quotes removed.
@@ -152,6 +148,7 @@ Function CheckFolderSwitchLast
     ${IfThen} $1 >= $2 ${|} ${ExitDo} ${|}
     StrCpy $R7 $0 4 $1
     ${If} $R7 S== " /D="
+      StrCpy $FolderGiven 1
       ${Do}
         IntOp $1 $1 + 1
         StrCpy $R7 $0 2 $1

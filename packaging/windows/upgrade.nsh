@@ -5,6 +5,18 @@
 ; whatever that uninstaller does with it (older ones deleted it).
 Function RemovePreviousVersion
   ReadRegStr $R0 HKLM "${UNINSTALL_KEY}" "UninstallString"
+  !if ${BITS} == 64
+    ; 64-bit installers of before recorded it in the 32-bit view: it moves
+    ; to the 64-bit one, where this installer writes it anew.
+    ${If} $R0 == ""
+      SetRegView 32
+      ReadRegStr $R0 HKLM "${UNINSTALL_KEY}" "UninstallString"
+      DeleteRegKey HKLM "${UNINSTALL_KEY}"
+      DeleteRegKey HKLM "${APP_KEY}"
+      DeleteRegKey /ifempty HKLM "Software\${VENDOR}"
+      SetRegView 64
+    ${EndIf}
+  !endif
   StrCpy $R1 $R0 1
   ${If} $R1 == '"'
     StrCpy $R0 $R0 -1 1
@@ -25,3 +37,21 @@ Function RemovePreviousVersion
   RMDir $R1
 FunctionEnd
 
+
+!if ${BITS} == 64
+; The folder of the installation there is, unless the command line names one:
+; in the registry's 64-bit view, or where 64-bit installers of before recorded
+; it, in the 32-bit view.
+Function FindInstallation
+  ${IfThen} $FolderGiven == 1 ${|} Return ${|}
+  Push $0
+  ReadRegStr $0 HKLM "${APP_KEY}" ""
+  ${If} $0 == ""
+    SetRegView 32
+    ReadRegStr $0 HKLM "${APP_KEY}" ""
+    SetRegView 64
+  ${EndIf}
+  ${IfThen} $0 != "" ${|} StrCpy $INSTDIR $0 ${|}
+  Pop $0
+FunctionEnd
+!endif

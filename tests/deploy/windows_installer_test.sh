@@ -65,12 +65,14 @@ folder="$drive_c/$program_files/Orvane9 power monitor"
 program="C:\\$program_files\\Orvane9 power monitor\\powermonitor.exe"
 start_menu="$drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/$label"
 uninstall_key="HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$label"
+# Each program is recorded in the registry view of its architecture.
+view=/reg:$bits
 next_version=$(awk -F. '{ print $1 "." $2 "." $3 + 1 }' <<<"$EXPECTED_VERSION")
 installer=$work/powermonitor-$EXPECTED_VERSION-win$bits.exe
 next_installer=$work/next/powermonitor-$next_version-win$bits.exe
 
 arp_entry() {
-    wine reg query "$uninstall_key" /reg:32 2>/dev/null | tr -d '\r' |
+    wine reg query "$uninstall_key" "$view" 2>/dev/null | tr -d '\r' |
         sed -n 's/^ *\([A-Za-z]*\) *REG_[A-Z_]* *\(.*\)$/\1=\2/p'
 }
 # Runs an installer silently; $status is its exit status.
@@ -216,6 +218,12 @@ boarddll)
         chosen=$maker/$shape/$dll
         replaced=$(short_sha "$folder/$dll")
         rm -f "$folder"/*.previous*.dll
+        # The companions in the folder that this shape's replace.
+        declare -A had=()
+        for companion in "$maker/$shape"/*.dll; do
+            name=$(basename "$companion")
+            [ "$name" = "$dll" ] || [ ! -f "$folder/$name" ] || had[$name]=$(short_sha "$folder/$name")
+        done
         install "$installer" /S /BOARDDLL="$(windows_path "$chosen")"
         [ "$status" = 0 ] || fail "$shape: the installer refused it with $status"
         cmp -s "$chosen" "$folder/$dll" || fail "$shape: /BOARDDLL did not install it byte for byte"
@@ -225,14 +233,20 @@ boarddll)
         done
         [ "$(short_sha "$folder/${dll%.dll}.previous.dll")" = "$replaced" ] ||
             fail "$shape: the board DLL it replaced was not kept as ${dll%.dll}.previous.dll"
+        for name in "${!had[@]}"; do
+            [ "$(short_sha "$folder/${name%.dll}.previous.dll")" = "${had[$name]}" ] ||
+                fail "$shape: the $name it replaced was not kept as ${name%.dll}.previous.dll"
+        done
         expect_named "$label"
         # With a picture the check waits for a full poll cycle before closing.
         run_traced "$work/trace-$shape" "$work/window-$shape.png" >"$work/e2e-$shape.log" ||
             fail "$shape: $(cat "$work/e2e-$shape.log")"
         count=$("$here/intact_calls.sh" "$work/trace-$shape")
         with=$(cd "$maker/$shape" && for companion in *.dll; do [ "$companion" = "$dll" ] || printf ' with %s' "$companion"; done)
-        printf '%-18s installed: exit %s, byte for byte%s; the program made %s calls, each with handle 7ace0001\n' \
-            "$shape" "$status" "$with" "$count"
+        replacing=$(for name in "${!had[@]}"; do printf ', the %s there kept' "$name"; done)
+        printf '%-18s installed: exit %s, byte for byte%s%s; the program made %s calls, each with handle 7ace0001\n' \
+            "$shape" "$status" "$with" "$replacing" "$count"
+        unset had
     done
     ;;
 
@@ -246,7 +260,7 @@ upgrade)
     before=$(cd "$folder" && sha256sum "${dlls[@]}")
     files=$(cd "$folder" && find . -type f | sort)
     install "$next_installer" /S
-    entries=$(wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /reg:32 | tr -d '\r' | grep -c "Orvane9 power monitor ($bits-bit" || true)
+    entries=$(wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' "$view" | tr -d '\r' | grep -c "Orvane9 power monitor ($bits-bit" || true)
     [ "$status" = 0 ] && [ "$(cd "$folder" && sha256sum "${dlls[@]}")" = "$before" ] ||
         fail "the upgrade (exit $status) did not keep the board DLL and its companions"
     grep -qxF "DisplayVersion=$next_version" <<<"$(arp_entry)" && [ "$entries" = 1 ] ||
@@ -266,6 +280,34 @@ upgrade)
     [ -z "$left" ] || fail "the upgrade left $left behind"
     expect_named "$label"
     echo "upgrade to $next_version over an uninstaller that deletes every file: exit $status, the board DLL kept byte for byte"
+
+    # 64-bit installers of before recorded the 64-bit program in the 32-bit
+    # view: the upgrade finds it there, in a folder of its own, upgrades it
+    # in place and records it in the 64-bit view alone.
+    if [ "$bits" = 64 ]; then
+        elsewhere='C:\Orvane9-elsewhere'
+        install "$installer" /S /D="$elsewhere"
+        [ "$status" = 0 ] || fail "installing into $elsewhere exited with $status"
+        for key in "$uninstall_key" "HKLM\\$APP_KEY"; do
+            wine reg export "$key" "$(windows_path "$work/moved.reg")" /reg:64 /y >/dev/null &&
+                wine reg delete "$key" /reg:64 /f >/dev/null &&
+                wine reg import "$(windows_path "$work/moved.reg")" /reg:32 >/dev/null 2>&1 ||
+                fail "could not move $key to the 32-bit view"
+        done
+        install "$next_installer" /S
+        location=$(arp_entry | sed -n 's/^InstallLocation=//p')
+        [ "$status" = 0 ] && [ "$location" = "$elsewhere" ] && [ -f "$drive_c/Orvane9-elsewhere/powermonitor.exe" ] ||
+            fail "the upgrade over an installation in the 32-bit view (exit $status) went to ${location:-nowhere}"
+        ! wine reg query "$uninstall_key" /reg:32 >/dev/null 2>&1 && ! wine reg query "HKLM\\$APP_KEY" /reg:32 >/dev/null 2>&1 ||
+            fail "the upgrade left the installation in the 32-bit view"
+        grep -qxF "DisplayVersion=$next_version" <<<"$(arp_entry)" || fail "the upgrade did not record $next_version"
+        echo "upgrade to $next_version over an installation in $elsewhere recorded in the 32-bit view: exit $status, found there, now in the 64-bit view alone"
+        # Back to the usual folder, for the steps after this one.
+        install "$drive_c/Orvane9-elsewhere/Uninstall.exe" /S "_?=$elsewhere"
+        rm -rf "$drive_c/Orvane9-elsewhere"
+        install "$installer" /S
+        [ "$status" = 0 ] && [ -f "$folder/powermonitor.exe" ] || fail "reinstalling into $folder: exit $status"
+    fi
     ;;
 
 refusals)
@@ -286,6 +328,7 @@ refusals)
     mkdir -p "$work/alone"
     cp "$maker/stdcall-forwarded/$dll" "$alone"
     refuse "a forwarding DLL without its companion" "$alone"
+    refuse "a DLL whose companion needs a DLL that is nowhere" "$maker/unfit-third-missing/$dll"
     # One built with gcc's stack protector, without its runtime DLL.
     mkdir -p "$work/alone-ssp"
     cp "$maker/cdecl-ssp/$dll" "$work/alone-ssp/$dll"
@@ -367,7 +410,7 @@ switches)
     [ "$status" = 0 ] && [ -f "$into_unix/powermonitor.exe" ] && cmp -s "$odd/cdecl-plain/$dll" "$into_unix/$dll" ||
         fail "installing into $into: exit $status, $(ls "$into_unix" 2>&1 | head -n 3)"
     # reg query prints in the console's code page; an exported .reg file is UTF-16.
-    wine reg export "$uninstall_key" "$(windows_path "$work/entry.reg")" /reg:32 /y >/dev/null
+    wine reg export "$uninstall_key" "$(windows_path "$work/entry.reg")" "$view" /y >/dev/null
     iconv -f UTF-16 -t UTF-8 "$work/entry.reg" | tr -d '\r' | grep -qxF "\"InstallLocation\"=\"${into//\\/\\\\}\"" ||
         fail "the entry does not name $into: $(iconv -f UTF-16 -t UTF-8 "$work/entry.reg")"
     [ -f "$folder/$dll" ] || fail "the install elsewhere did not keep the board DLL in $folder"
