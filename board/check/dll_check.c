@@ -7,6 +7,7 @@
  * and the program calls either correctly.
  */
 #include "dll_check.h"
+#include "check_report.h"
 #include "pe_reader.h"
 
 #include "boardcontrol_api.h"
@@ -14,10 +15,6 @@
 #include "boardcontrol_names.h"
 
 #include <string.h>
-
-#ifndef POWERMONITOR_VERSION
-#  define POWERMONITOR_VERSION "0"
-#endif
 
 enum { MAX_TEXT = PE_MAX_TEXT };
 /* They bound the work a crafted file can ask for. */
@@ -124,7 +121,7 @@ static void add_name(dll_names *dlls, const char *name, int by)
  * Follows a forwarded export, "MODULE.name" or "MODULE.#ordinal", as Windows
  * does: through the DLLs beside the checked one, each added to needed, until
  * it reaches code, or a DLL of Windows' own, taken on trust. 1 where it does;
- * else says why not on out.
+ * else reports why not on out.
  */
 static int forward_fits(
     const board_check_options *o, int bits, const found_function *x, dll_names *needed, FILE *out)
@@ -134,8 +131,7 @@ static int forward_fits(
     for (int hop = 0; hop < MAX_FORWARDS; ++hop) {
         const char *dot = strrchr(forward, '.');
         if (!dot || dot == forward || dot[1] == '\0') {
-            fprintf(
-                out, "%s is forwarded to %s, which names no function of a DLL\n", x->export_name, forward);
+            report_forward(out, FORWARD_NAMES_NO_FUNCTION, x->export_name, forward, NULL, bits, hop);
             return 0;
         }
         char module[MAX_TEXT], target[MAX_TEXT], next[MAX_TEXT];
@@ -147,16 +143,16 @@ static int forward_fits(
         if (!file.data) {
             if (o->windows_has && o->windows_has(module, o->context))
                 return 1;
-            fprintf(out, "%s is forwarded to %s, which is not beside it\n", x->export_name, module);
+            report_forward(out, FORWARD_NOT_BESIDE, x->export_name, module, target, bits, hop);
             return 0;
         }
         add_name(needed, module, -1);
         pe_file pe;
         int found = 0;
         if (pe_read(&pe, file.data, file.size) != NULL || pe.bits != bits)
-            fprintf(out, "%s is forwarded to %s, which is no %d-bit DLL\n", x->export_name, module, bits);
+            report_forward(out, FORWARD_OTHER_ARCHITECTURE, x->export_name, module, target, bits, hop);
         else if (!(found = pe_find_export(&pe, target, next, sizeof next)))
-            fprintf(out, "%s is forwarded to %s, which does not export %s\n", x->export_name, module, target);
+            report_forward(out, FORWARD_NOT_EXPORTED, x->export_name, module, target, bits, hop);
         if (o->companion_done)
             o->companion_done(&file, o->context);
         if (!found)
@@ -165,8 +161,7 @@ static int forward_fits(
             return 1;
         snprintf(forward, sizeof forward, "%s", next);
     }
-    fprintf(out, "%s is forwarded on more than %d times (in a loop?), further than the check follows\n",
-        x->export_name, MAX_FORWARDS);
+    report_forward(out, FORWARD_TOO_FAR, x->export_name, forward, NULL, bits, MAX_FORWARDS);
     return 0;
 }
 
@@ -181,8 +176,8 @@ static void add_imports(const pe_file *pe, dll_names *dlls, int by)
 /*
  * Sorts the DLLs it needs into companions, which lie beside it and go with it
  * wherever it is installed, and Windows' own; then the DLLs each companion
- * needs, and theirs, as the loader would. Says on out of each companion and
- * of each DLL needed that is neither. Returns how many are neither.
+ * needs, and theirs, as the loader would. Reports on out each companion and
+ * each DLL needed that is neither. Returns how many are neither.
  */
 static int check_companions(const board_check_options *o, dll_names *dlls, FILE *out)
 {
@@ -195,7 +190,7 @@ static int check_companions(const board_check_options *o, dll_names *dlls, FILE 
         if (o->companion)
             file = o->companion(name, o->context);
         if (file.data) {
-            fprintf(out, "companion beside it: %s\n", name);
+            report_companion(out, name);
             if (o->found_companion)
                 o->found_companion(name, o->context);
             pe_file pe;
@@ -204,122 +199,72 @@ static int check_companions(const board_check_options *o, dll_names *dlls, FILE 
             if (o->companion_done)
                 o->companion_done(&file, o->context);
         } else if (o->windows_has && !o->windows_has(name, o->context)) {
-            if (dlls->by[i] < 0)
-                fprintf(out, "it needs %s, which is neither beside it nor one of Windows' own\n", name);
-            else
-                fprintf(out, "%s beside it needs %s, which is neither beside it nor one of Windows' own\n",
-                    dlls->names[dlls->by[i]], name);
+            report_unfound_dll(out, dlls->by[i] < 0 ? NULL : dlls->names[dlls->by[i]], name);
             ++unfound;
         }
     }
     return unfound;
 }
 
-/* "1 of them is", "2 of them are". */
-static const char *are(int count)
-{
-    return count == 1 ? "is" : "are";
-}
-
 static int check(const board_check_options *o, const pe_file *pe, FILE *out)
 {
-    const char *arch = o->bits == 32 ? "x86" : "x64";
-    const char *other_arch = o->bits == 32 ? "x64" : "x86";
-    const char *other_installer = o->bits == 32 ? "win64" : "win32";
     if (pe->bits != o->bits) {
-        fprintf(out,
-            "does not fit: it is a %d-bit DLL, and this is the %d-bit program (%s): a %d-bit program "
-            "cannot load it. Operators install powermonitor-%s-%s.exe instead; builders use "
-            "WINDOWS_ARCH=%s (make windows WINDOWS_ARCH=%s, or cmake --preset windows-%s).\n",
-            pe->bits, o->bits, arch, o->bits, POWERMONITOR_VERSION, other_installer, other_arch, other_arch,
-            other_arch);
+        report_other_architecture(out, pe->bits, o->bits);
         return BOARD_DOES_NOT_FIT;
     }
 
     char description[MAX_TEXT];
     pe_file_description(pe, description, sizeof description);
     if (strncmp(description, recorder_mark, sizeof recorder_mark - 1) == 0) {
-        fprintf(out,
-            "does not fit: it is the power monitor's board-call recorder, not the board maker's library: "
-            "it only passes each call on to the maker's DLL. Install the maker's %s as the board library "
-            "first; to record its calls, rename that one to %s.real.dll and put the recorder beside it "
-            "under the name %s.\n",
-            board_dll_name, BCTRL_LIBRARY_NAME, board_dll_name);
+        report_recorder(out, board_dll_name, BCTRL_LIBRARY_NAME);
         return BOARD_DOES_NOT_FIT;
     }
 
     found_function found[FUNCTION_COUNT];
     find_exports(pe, found);
-    int missing = 0, unfit = 0, decorated = 0, stdcall_names = 0, forwarded = 0, broken_forwards = 0;
-    const char *first_forward = NULL;
+    const char *missing[FUNCTION_COUNT];
+    int missing_count = 0, unfit = 0, broken_forwards = 0;
+    fitting_dll fit = {pe->bits, FUNCTION_COUNT, 0, found[1].export_name, 0, NULL, 0, description, 0};
     dll_names needed = {0};
     add_imports(pe, &needed, -1);
-    for (int f = 0; f < FUNCTION_COUNT; ++f) {
-        const found_function *x = &found[f];
-        if (x->kind == BCTRL_NAME_UNRELATED) {
-            if (missing++ == 0)
-                fprintf(out, "missing functions:");
-            fprintf(out, " %s", functions[f].name);
-        }
-    }
-    if (missing)
-        fprintf(out, "\n");
+    for (int f = 0; f < FUNCTION_COUNT; ++f)
+        if (found[f].kind == BCTRL_NAME_UNRELATED)
+            missing[missing_count++] = functions[f].name;
+    report_missing_functions(out, missing, missing_count);
     for (int f = 0; f < FUNCTION_COUNT; ++f) {
         const found_function *x = &found[f];
         if (x->kind == BCTRL_NAME_OTHER_BYTES) {
             ++unfit;
-            fprintf(out, "%s takes %d bytes of arguments, and the program passes %d\n", x->export_name,
-                x->bytes, functions[f].bytes);
+            report_other_bytes(out, x->export_name, x->bytes, functions[f].bytes);
         } else if (x->kind == BCTRL_NAME_FASTCALL) {
             ++unfit;
-            fprintf(out, "%s is __fastcall, which takes its arguments in registers\n", x->export_name);
+            report_fastcall(out, x->export_name);
         } else if (x->kind == BCTRL_NAME_ACCEPTED) {
-            decorated += strcmp(x->export_name, functions[f].name) != 0;
-            stdcall_names += strchr(x->export_name, '@') != NULL;
+            fit.decorated |= strcmp(x->export_name, functions[f].name) != 0;
+            fit.stdcall_names |= strchr(x->export_name, '@') != NULL;
             if (x->forward[0]) {
-                if (forwarded++ == 0)
-                    first_forward = x->forward;
+                if (fit.forwarded++ == 0)
+                    fit.first_forward = x->forward;
                 broken_forwards += !forward_fits(o, pe->bits, x, &needed, out);
             }
         }
     }
-    if (missing || unfit) {
-        fprintf(out,
-            "does not fit: %d of the %d functions that the program calls %s not exported under a name it "
-            "looks for (name, name@N, _name@N or _name, with the interface's N); the program would not start "
-            "with it.\n",
-            missing + unfit, FUNCTION_COUNT, are(missing + unfit));
+    if (missing_count || unfit) {
+        report_unfit_names(out, missing_count + unfit, FUNCTION_COUNT);
         return BOARD_DOES_NOT_FIT;
     }
     if (broken_forwards) {
-        fprintf(out, "does not fit: %d of its functions %s forwarded to DLLs that do not provide them.\n",
-            broken_forwards, are(broken_forwards));
+        report_broken_forwards(out, broken_forwards);
         return BOARD_DOES_NOT_FIT;
     }
     const int unfound = check_companions(o, &needed, out);
     if (unfound) {
-        fprintf(out, "does not fit: %d of the DLLs it needs %s missing; Windows would not load it.\n",
-            unfound, are(unfound));
+        report_missing_dlls(out, unfound);
         return BOARD_DOES_NOT_FIT;
     }
-
-    fprintf(out, "a %d-bit (%s) DLL exporting all %d board functions, with %s names (%s)\n", pe->bits, arch,
-        FUNCTION_COUNT, decorated ? "decorated" : "plain", found[1].export_name);
-    if (forwarded)
-        fprintf(out, "%d of them forwarded to a DLL beside it (%s)\n", forwarded, first_forward);
-    if (pe->bits == 32 && stdcall_names)
-        fprintf(
-            out, "remark: its names say its functions are __stdcall; the program calls either convention\n");
-
-    if (description[0])
-        fprintf(out, "its version information: \"%s\"\n", description);
-    if (strncmp(description, simulated_mark, sizeof simulated_mark - 1) == 0) {
-        fprintf(out,
-            "fits this program: it is the power monitor's SIMULATED board, not the board maker's library\n");
-        return BOARD_FITS_SIMULATED;
-    }
-    fprintf(out, "fits this program (%s)\n", arch);
-    return BOARD_FITS;
+    fit.simulated = strncmp(description, simulated_mark, sizeof simulated_mark - 1) == 0;
+    report_fits(out, &fit);
+    return fit.simulated ? BOARD_FITS_SIMULATED : BOARD_FITS;
 }
 
 int board_check_dll_bits(const unsigned char *data, size_t size)
@@ -333,7 +278,7 @@ int board_check_dll(const board_check_options *o, const unsigned char *data, siz
     pe_file pe;
     const char *wrong = pe_read(&pe, data, size);
     if (wrong) {
-        fprintf(out, "does not fit: %s\n", wrong);
+        report_unreadable(out, wrong);
         return BOARD_UNREADABLE;
     }
     return check(o, &pe, out);
