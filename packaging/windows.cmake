@@ -187,6 +187,8 @@ set(CPACK_GENERATOR NSIS ZIP)
 set(CPACK_PACKAGE_FILE_NAME powermonitor-${PROJECT_VERSION}-win${bits})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Power monitor for the Ardelin Orvane9 board")
 set(CPACK_NSIS_COMPRESSOR "/SOLID lzma")
+# A warning of makensis (a define missing, say) is a fault of the installer.
+set(CPACK_NSIS_EXECUTABLE_PRE_ARGUMENTS -WX)
 # Our own template: the installer's code lives in packaging/windows/*.nsh.
 list(PREPEND CMAKE_MODULE_PATH ${CMAKE_CURRENT_SOURCE_DIR}/windows)
 set(CPACK_MODULE_PATH ${CMAKE_MODULE_PATH})

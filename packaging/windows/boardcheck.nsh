@@ -33,6 +33,8 @@ Function InspectFolder
   ${IfNot} ${FileExists} "$INSTDIR\${BOARD_DLL}"
     Return
   ${EndIf}
+  Push $0
+  Push $1
   !insertmacro BoardCheck "$PLUGINSDIR\board-check.exe" "$INSTDIR\${BOARD_DLL}"
   StrCpy $FoundSaid $1
   ${If} $0 == ${CHECK_FITS_SIMULATED}
@@ -42,31 +44,40 @@ Function InspectFolder
   ${Else}
     StrCpy $Found unfit
   ${EndIf}
+  Pop $1
+  Pop $0
 FunctionEnd
 
 ; Checks $BoardDll; pushes "ok", having set $BoardChoice where the DLL is the
 ; one in the folder or our simulated board, or the reason.
 Function CheckChosenDll
+  Push $0
+  Push $1
+  Push $2 ; the answer
   ${If} $BoardDll == ""
-    Push "Name the board maker's ${BOARD_DLL}."
-    Return
+    StrCpy $2 "Name the board maker's ${BOARD_DLL}."
+    Goto answer
   ${EndIf}
   GetFullPathName $BoardDll $BoardDll
   ${IfNot} ${FileExists} $BoardDll
-    Push "There is no file $BoardDll."
-    Return
+    StrCpy $2 "There is no file $BoardDll."
+    Goto answer
   ${EndIf}
   !insertmacro BoardCheck "$PLUGINSDIR\board-check.exe" $BoardDll
+  StrCpy $2 ok
   ${If} $0 == ${CHECK_FITS_SIMULATED}
     StrCpy $BoardChoice simulated
   ${ElseIf} $0 != ${CHECK_FITS}
-    Push "The ${APP_NAME} cannot use this DLL:$\r$\n$\r$\n$1"
-    Return
-  ${EndIf}
-  ${If} $BoardDll == "$INSTDIR\${BOARD_DLL}"
+    StrCpy $2 "The ${APP_NAME} cannot use this DLL:$\r$\n$\r$\n$1"
+  ${ElseIf} $BoardDll == "$INSTDIR\${BOARD_DLL}"
   ${AndIf} $BoardChoice == maker
     StrCpy $BoardChoice keep
   ${EndIf}
-  Push ok
+answer:
+  ; The answer on the stack, each register as it was.
+  Exch $2
+  Exch 2
+  Pop $0
+  Pop $1
 FunctionEnd
 

@@ -109,6 +109,9 @@ FunctionEnd
 
 ; Puts the chosen board library in place and sets $BoardText.
 Function InstallBoardLibrary
+  Push $0 ; and $1: KeepBoardDll's board-check
+  Push $1
+  Push $R9
   StrCpy $MovedAside ""
   ${If} $BoardChoice != keep
     !insertmacro FreePreviousName ${BOARD_LIBRARY_NAME} $R9
@@ -132,4 +135,7 @@ Function InstallBoardLibrary
     StrCpy $BoardText "$BoardText The board library that was there is kept as $MovedAside."
   ${EndIf}
   DetailPrint $BoardText
+  Pop $R9
+  Pop $1
+  Pop $0
 FunctionEnd

@@ -9,11 +9,12 @@ Function DecideSilently
   Call InspectFolder
   ${If} $BoardChoice == maker
     Call CheckChosenDll
-    Pop $0
+    Exch $0
     ${If} $0 != ok
       SetErrorLevel ${EXIT_BOARD_REFUSED}
       Quit
     ${EndIf}
+    Pop $0
   ${ElseIf} $Found == fits
     StrCpy $BoardChoice keep
   ${ElseIf} $Found == unfit
@@ -27,6 +28,7 @@ FunctionEnd
 
 ; The page: three choices in plain words.
 Function BoardPage
+  Push $0
   Call InspectFolder
   !insertmacro MUI_HEADER_TEXT "Board library" "Choose the board library the program uses."
   nsDialogs::Create 1018
@@ -67,48 +69,56 @@ Function BoardPage
     ${NSD_Check} $RadioSimulated
   ${EndIf}
   nsDialogs::Show
+  Pop $0
 FunctionEnd
 
 ; Naming a file chooses the maker's DLL.
+; A control's callback: the control is on the stack.
 Function ChooseMakerDll
-  Pop $0
+  Exch $0
   ${NSD_Check} $RadioMaker
   ${NSD_Uncheck} $RadioSimulated
   ${If} $RadioKeep != ""
     ${NSD_Uncheck} $RadioKeep
   ${EndIf}
+  Pop $0
 FunctionEnd
 
 Function BrowseForDll
-  Pop $0
+  Exch $0
+  Push $1
   ${NSD_GetText} $FileField $1
   nsDialogs::SelectFileDialog open $1 "Board library (${BOARD_DLL})|${BOARD_DLL}|DLL files (*.dll)|*.dll"
   Pop $1
   ${If} $1 != ""
     ${NSD_SetText} $FileField $1 ; which chooses the maker's DLL
   ${EndIf}
+  Pop $1
+  Pop $0
 FunctionEnd
 
 Function BoardPageLeave
+  Push $0
   ${NSD_GetState} $RadioMaker $0
   ${If} $0 == ${BST_CHECKED}
     StrCpy $BoardChoice maker
     ${NSD_GetText} $FileField $BoardDll
     Call CheckChosenDll
-    Pop $0
+    Exch $0
     ${If} $0 != ok
       MessageBox MB_OK|MB_ICONSTOP $0
-      Abort
+      Pop $0
+      Pop $0
+      Abort ; the page stays
     ${EndIf}
-    Return
-  ${EndIf}
-  ${If} $RadioKeep != ""
-    ${NSD_GetState} $RadioKeep $0
-    ${If} $0 == ${BST_CHECKED}
-      StrCpy $BoardChoice keep
-      Return
+    Pop $0
+  ${Else}
+    StrCpy $BoardChoice simulated
+    ${If} $RadioKeep != ""
+      ${NSD_GetState} $RadioKeep $0
+      ${IfThen} $0 == ${BST_CHECKED} ${|} StrCpy $BoardChoice keep ${|}
     ${EndIf}
   ${EndIf}
-  StrCpy $BoardChoice simulated
+  Pop $0
 FunctionEnd
 

@@ -15,7 +15,8 @@
 !macroend
 
 !macro DefineReadSwitches UN SWITCHES
-; Takes one switch, $R5, with its quotes removed.
+; Takes one switch, $R5, with its quotes removed: a part of ReadSwitches,
+; whose registers it shares.
 Function ${UN}TakeSwitch
   ; Blanks around it are not part of it.
   ${Do}
@@ -67,6 +68,7 @@ Function ${UN}TakeSwitch
 FunctionEnd
 
 Function ${UN}ReadSwitches
+  !insertmacro PushRegisters
   StrLen $R2 $CMDLINE
   ${If} $R2 >= ${NSIS_MAX_STRLEN_LESS_ONE}
     !insertmacro RefuseCommandLine "The command line is longer than the ${NSIS_MAX_STRLEN_LESS_ONE} characters this program reads." "${SWITCHES}"
@@ -130,7 +132,34 @@ Function ${UN}ReadSwitches
   !if "${UN}" == ""
     Call CheckFolderSwitchLast
   !endif
+  !insertmacro PopRegisters
 FunctionEnd
+!macroend
+
+; $R0 to $R9, which ReadSwitches uses, saved and restored.
+!macro PushRegisters
+  Push $R0
+  Push $R1
+  Push $R2
+  Push $R3
+  Push $R4
+  Push $R5
+  Push $R6
+  Push $R7
+  Push $R8
+  Push $R9
+!macroend
+!macro PopRegisters
+  Pop $R9
+  Pop $R8
+  Pop $R7
+  Pop $R6
+  Pop $R5
+  Pop $R4
+  Pop $R3
+  Pop $R2
+  Pop $R1
+  Pop $R0
 !macroend
 
 ; NSIS cuts an unquoted /D= and the rest of the line off $CMDLINE before any
@@ -141,6 +170,7 @@ Function CheckFolderSwitchLast
   Push $0
   Push $1
   Push $2
+  Push $R7
   System::Call 'kernel32::GetCommandLine() t .r0'
   StrLen $2 $0
   StrCpy $1 0
@@ -160,6 +190,7 @@ Function CheckFolderSwitchLast
     ${EndIf}
     IntOp $1 $1 + 1
   ${Loop}
+  Pop $R7
   Pop $2
   Pop $1
   Pop $0

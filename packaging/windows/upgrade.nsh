@@ -4,6 +4,11 @@
 ; Runs the previous version's uninstaller, keeping its board DLL in place
 ; whatever that uninstaller does with it (older ones deleted it).
 Function RemovePreviousVersion
+  Push $0 ; and $1: KeepBoardDll's board-check
+  Push $1
+  Push $R0
+  Push $R1
+  Push $R2
   ReadRegStr $R0 HKLM "${UNINSTALL_KEY}" "UninstallString"
   !if ${BITS} == 64
     ; 64-bit installers of before recorded it in the 32-bit view: it moves
@@ -23,7 +28,7 @@ Function RemovePreviousVersion
   ${EndIf}
   ${If} $R0 == ""
   ${OrIfNot} ${FileExists} $R0
-    Return
+    Goto done
   ${EndIf}
   ${GetParent} $R0 $R1
   ; Kept beside the folder, not in it, where no uninstaller of that folder
@@ -35,6 +40,12 @@ Function RemovePreviousVersion
   CreateDirectory $R1
   !insertmacro RestoreBoardDll $R1 $R2
   RMDir $R1
+done:
+  Pop $R2
+  Pop $R1
+  Pop $R0
+  Pop $1
+  Pop $0
 FunctionEnd
 
 
