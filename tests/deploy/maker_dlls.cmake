@@ -2,7 +2,8 @@
 # the tracing board's source (never from a maker's): each calling convention,
 # each naming a maker's compiler gives the exports, a dispatching shim, exports
 # forwarded to DLLs beside it (by name, under other names, by ordinal, on
-# through a second), gcc's stack protector with its runtime DLL beside it; and
+# through a second), gcc's stack protector with its runtime DLL beside it, the
+# compiler's threads runtime beside it, which the program ships too; and
 # DLLs that the program cannot use. Their exports are named by .def files made
 # from the interface's list of functions. Each lies in a folder of its own
 # under maker/, under the board library's name, with its companions.
@@ -15,12 +16,12 @@ set(MAKER_DLL_TARGETS)
 set(core_prefix Core_)
 
 # maker_dll(SHAPE CONVENTION cdecl|stdcall NAMING plain|decorated|msvc|both|cppbuilder|core
-#           [TABLE] [STACK_PROTECTOR] [FORWARD_TO module [BY core|ordinal]] [IMPORTS target]
+#           [TABLE] [STACK_PROTECTOR] [THREADS] [FORWARD_TO module [BY core|ordinal]] [IMPORTS target]
 #           [WITHOUT function] [BYTES function n] [AS companion [INTO folder]])
 # AS builds a companion of SHAPE's board DLL, beside it or in the folder INTO;
 # IMPORTS makes the DLL import a DLL built here.
 function(maker_dll shape)
-    cmake_parse_arguments(PARSE_ARGV 1 dll "TABLE;STACK_PROTECTOR"
+    cmake_parse_arguments(PARSE_ARGV 1 dll "TABLE;STACK_PROTECTOR;THREADS"
         "CONVENTION;NAMING;FORWARD_TO;BY;IMPORTS;WITHOUT;AS;INTO" "BYTES")
     set(def "EXPORTS\n")
     set(place 0)
@@ -109,14 +110,27 @@ function(maker_dll shape)
     if(dll_TABLE)
         target_compile_definitions(${target} PRIVATE TRACING_TABLE)
     endif()
+    # A runtime DLL of the compiler's that the DLL imports, which a maker ships beside theirs.
+    set(runtime)
     if(dll_STACK_PROTECTOR)
-        # gcc links its stack protector's runtime as a DLL, which a maker ships beside theirs.
         target_compile_options(${target} PRIVATE -fstack-protector-all)
         target_link_options(${target} PRIVATE -fstack-protector-all)
-        execute_process(COMMAND ${CMAKE_C_COMPILER} -print-file-name=libssp-0.dll
-            OUTPUT_VARIABLE libssp OUTPUT_STRIP_TRAILING_WHITESPACE)
+        set(runtime libssp-0.dll)
+    endif()
+    if(dll_THREADS)
+        set(symbol pthread_self)
+        if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+            set(symbol _${symbol})
+        endif()
+        target_link_libraries(${target} PRIVATE -l:libwinpthread.dll.a)
+        target_link_options(${target} PRIVATE -Wl,--undefined=__imp_${symbol})
+        set(runtime libwinpthread-1.dll)
+    endif()
+    if(runtime)
+        execute_process(COMMAND ${CMAKE_C_COMPILER} -print-file-name=${runtime}
+            OUTPUT_VARIABLE runtime_path OUTPUT_STRIP_TRAILING_WHITESPACE)
         add_custom_command(TARGET ${target} POST_BUILD
-            COMMAND ${CMAKE_COMMAND} -E copy ${libssp} ${folder}/
+            COMMAND ${CMAKE_COMMAND} -E copy ${runtime_path} ${folder}/
             VERBATIM)
     endif()
     set_target_properties(${target} PROPERTIES
@@ -140,6 +154,7 @@ foreach(convention cdecl stdcall)
 endforeach()
 maker_dll(stdcall-table CONVENTION stdcall NAMING plain TABLE)
 maker_dll(cdecl-ssp CONVENTION cdecl NAMING plain STACK_PROTECTOR)
+maker_dll(cdecl-threads CONVENTION cdecl NAMING plain THREADS)
 # C++Builder's __cdecl names: _name.
 maker_dll(cdecl-cppbuilder CONVENTION cdecl NAMING cppbuilder)
 # Thin DLLs whose exports are forwarded to a companion that holds the code.

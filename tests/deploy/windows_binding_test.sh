@@ -6,6 +6,7 @@
 #     both names; C++Builder's _name; a shim that jumps through a table; exports forwarded to a
 #     companion DLL beside it, under other names, by ordinal, or on through a
 #     second; gcc's stack protector, with its libssp-0.dll
+#     beside it; the compiler's threads runtime, which the program has too,
 #     beside it): every call arrives with the board's handle and
 #     its arguments, and the probe goes on to the end with its stack intact;
 #     the recorder in front of the DLL records the same calls;
@@ -49,7 +50,8 @@ folder() {
     mkdir -p "$to"
     cp "$probe" "$program" "$to/"
     ln -s "$(dirname "$probe")"/lib*.dll "$QT_BIN"/Qt*.dll "$to/"
-    cp "$maker/$1"/*.dll "$to/"
+    # A maker's copy of a runtime DLL the program has too replaces the link, not what it links to.
+    cp --remove-destination "$maker/$1"/*.dll "$to/"
     if [ -n "${2:-}" ]; then
         mv "$to/$dll" "$to/Orvane_boardcontrol_api.real.dll"
         cp "$recorder" "$to/$dll"

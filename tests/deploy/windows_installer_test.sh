@@ -214,15 +214,23 @@ dropin)
     ;;
 
 boarddll)
+    ours=$(zipped)
     for shape in $FITTING_SHAPES; do
         chosen=$maker/$shape/$dll
         replaced=$(short_sha "$folder/$dll")
         rm -f "$folder"/*.previous*.dll
-        # The companions in the folder that this shape's replace.
-        declare -A had=()
+        # The companions in the folder that this shape's replace, and the
+        # program's own files of their names, which stay.
+        declare -A had=() own=()
         for companion in "$maker/$shape"/*.dll; do
             name=$(basename "$companion")
-            [ "$name" = "$dll" ] || [ ! -f "$folder/$name" ] || had[$name]=$(short_sha "$folder/$name")
+            if [ "$name" = "$dll" ]; then
+                continue
+            elif grep -qxF "$name" <<<"$ours"; then
+                own[$name]=$(short_sha "$folder/$name")
+            elif [ -f "$folder/$name" ]; then
+                had[$name]=$(short_sha "$folder/$name")
+            fi
         done
         install "$installer" /S /BOARDDLL="$(windows_path "$chosen")"
         [ "$status" = 0 ] || fail "$shape: the installer refused it with $status"
@@ -237,16 +245,21 @@ boarddll)
             [ "$(short_sha "$folder/${name%.dll}.previous.dll")" = "${had[$name]}" ] ||
                 fail "$shape: the $name it replaced was not kept as ${name%.dll}.previous.dll"
         done
+        for name in "${!own[@]}"; do
+            [ "$(short_sha "$folder/$name")" = "${own[$name]}" ] && [ ! -e "$folder/${name%.dll}.previous.dll" ] ||
+                fail "$shape: its $name replaced the program's own"
+        done
         expect_named "$label"
         # With a picture the check waits for a full poll cycle before closing.
         run_traced "$work/trace-$shape" "$work/window-$shape.png" >"$work/e2e-$shape.log" ||
             fail "$shape: $(cat "$work/e2e-$shape.log")"
         count=$("$here/intact_calls.sh" "$work/trace-$shape")
         with=$(cd "$maker/$shape" && for companion in *.dll; do [ "$companion" = "$dll" ] || printf ' with %s' "$companion"; done)
-        replacing=$(for name in "${!had[@]}"; do printf ', the %s there kept' "$name"; done)
+        replacing=$(for name in "${!had[@]}"; do printf ', the %s there kept' "$name"; done
+            for name in "${!own[@]}"; do printf ', the program'"'"'s own %s staying' "$name"; done)
         printf '%-18s installed: exit %s, byte for byte%s%s; the program made %s calls, each with handle 7ace0001\n' \
             "$shape" "$status" "$with" "$replacing" "$count"
-        unset had
+        unset had own
     done
     ;;
 
