@@ -236,7 +236,8 @@ boarddll)
         [ "$status" = 0 ] || fail "$shape: the installer refused it with $status"
         cmp -s "$chosen" "$folder/$dll" || fail "$shape: /BOARDDLL did not install it byte for byte"
         for companion in "$maker/$shape"/*.dll; do
-            [ "$companion" = "$chosen" ] || cmp -s "$companion" "$folder/$(basename "$companion")" ||
+            [ "$companion" = "$chosen" ] || [ -n "${own[$(basename "$companion")]:-}" ] ||
+                cmp -s "$companion" "$folder/$(basename "$companion")" ||
                 fail "$shape: its companion $(basename "$companion") was not installed with it"
         done
         [ "$(short_sha "$folder/${dll%.dll}.previous.dll")" = "$replaced" ] ||
