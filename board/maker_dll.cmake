@@ -4,12 +4,15 @@
 # a name the program's binding accepts. The rules are board-check's
 # (check/board_check.c), the program the installers run and that ships beside
 # the program, built here for this machine.
+include(${CMAKE_CURRENT_LIST_DIR}/check/rules.cmake)
+
 function(boardcontrol_check_dll dll)
     if(NOT EXISTS "${dll}")
         message(FATAL_ERROR "BOARDCONTROL_RUNTIME: no file at ${dll}")
     endif()
-    set(sources ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/check/board_check.c ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/check/dll_check.c
+    set(sources ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/check/board_check.c ${BOARD_CHECK_RULES_SOURCES}
         ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/boardcontrol_names.c)
+    list(FILTER sources INCLUDE REGEX "\\.c$")
     set(check ${CMAKE_BINARY_DIR}/host-tools/board-check)
     find_program(HOST_C_COMPILER NAMES cc gcc clang NO_CMAKE_FIND_ROOT_PATH)
     if(NOT HOST_C_COMPILER)
@@ -24,7 +27,7 @@ function(boardcontrol_check_dll dll)
         message(FATAL_ERROR "Building board-check for this machine failed:\n${error}")
     endif()
     set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${dll}"
-        ${sources} ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/check/dll_check.h
+        ${sources} ${BOARD_CHECK_RULES_SOURCES}
         ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/boardcontrol_functions.h ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/boardcontrol_names.h)
 
     if(CMAKE_SIZEOF_VOID_P EQUAL 8)
