@@ -39,6 +39,30 @@ wineserver -w
 unset DISPLAY WAYLAND_DISPLAY
 wine=$("$here/../../scripts/wine-loader.sh" "$probe") || exit $?
 
+# run OUT [--fresh FILE] PROGRAM ARGS...: runs a Windows program, its output in
+# OUT. Wine's client can lose the prefix's server as that server quits after
+# the program before ("wine client error:0: recvmsg: Connection reset by
+# peer"): a run that says nothing else did not start, and starts once more,
+# FILE (the board's trace) removed first.
+run() {
+    local out=$1 fresh=/dev/null status
+    shift
+    if [ "$1" = --fresh ]; then
+        fresh=$2
+        shift 2
+    fi
+    for try in first again; do
+        status=0
+        "$wine" "$@" >"$out" 2>&1 || status=$?
+        if [ "$status" = 0 ] || ! grep -q '^wine client error:' "$out" || grep -qv '^wine client error:' "$out"; then
+            break
+        fi
+        echo "the $try start of $(basename "$1") lost Wine's server: $(tr -d '\r' <"$out")" >&2
+        [ "$fresh" = /dev/null ] || rm -f "$fresh"
+    done
+    return "$status"
+}
+
 # folder SHAPE [recorded]: a folder laid out as the installed program's, with
 # the probe, the program, Qt and the runtime, and the shape's DLLs, the board
 # DLL behind the recorder where asked. With the board DLL bound by full path,
@@ -63,20 +87,20 @@ echo "--- DLLs that fit"
 for shape in $fitting; do
     at=$(folder "$shape")
     trace=$work/$shape.trace
-    TRACING_BOARD_FILE=$(windows_path "$trace") "$wine" "$at/$(basename "$probe")" >"$work/$shape.out" ||
+    TRACING_BOARD_FILE=$(windows_path "$trace") run "$work/$shape.out" --fresh "$trace" "$at/$(basename "$probe")" ||
         fail "$shape: the probe exited with $?: $(cat "$work/$shape.out")"
     count=$("$here/intact_calls.sh" "$trace") || fail "$shape: the calls did not arrive intact"
     exports=$({ x86_64-w64-mingw32-objdump -p "$maker/$shape/$dll" | sed -n '/Ordinal\/Name Pointer/,/^$/s/^\t\[ *[0-9]*\] //p' | grep deinit; } 2>/dev/null | paste -sd ' ' || true)
 
     status=0
-    "$wine" "$check" "$(windows_path "$at/$dll")" >"$work/$shape.checked" 2>&1 || status=$?
+    run "$work/$shape.checked" "$check" "$(windows_path "$at/$dll")" || status=$?
     [ "$status" = 0 ] || fail "$shape: board-check exited with $status: $(tr -d '\r' <"$work/$shape.checked")"
 
     at=$(folder "$shape" recorded)
     rm -f "$trace"
     record="$at/запись $shape.tsv"
     TRACING_BOARD_FILE=$(windows_path "$trace") BCTRL_TRACE_FILE=$(windows_path "$record") \
-        "$wine" "$at/$(basename "$probe")" >"$work/$shape.recorded" 2>&1 ||
+        run "$work/$shape.recorded" --fresh "$trace" "$at/$(basename "$probe")" ||
         fail "$shape: the recorded probe exited with $?: $(tr -d '\r' <"$work/$shape.recorded")"
     [ "$("$here/recorded_calls.sh" "$record")" = "$(tr -d '\r' <"$trace")" ] ||
         fail "$shape: the recorder's calls are not the ones the board saw: $(head -n 3 "$record")"
@@ -94,7 +118,7 @@ for shape in "${!says[@]}"; do
     trace=$work/$shape.trace
     for exe in "$(basename "$probe")" "$(basename "$program")"; do
         status=0
-        TRACING_BOARD_FILE=$(windows_path "$trace") "$wine" "$at/$exe" >"$work/$shape.out" 2>&1 || status=$?
+        TRACING_BOARD_FILE=$(windows_path "$trace") run "$work/$shape.out" "$at/$exe" || status=$?
         said=$(tr -d '\r' <"$work/$shape.out")
         [ "$status" = 3 ] || fail "$shape: $exe exited with $status: $said"
         grep -qF "$dll" <<<"$said" && grep -qF -- "${says[$shape]}" <<<"$said" && grep -qF board-check <<<"$said" ||
@@ -102,7 +126,7 @@ for shape in "${!says[@]}"; do
         [ ! -e "$trace" ] || fail "$shape: $exe called the board: $(cat "$trace")"
     done
     status=0
-    "$wine" "$check" "$(windows_path "$at/$dll")" >"$work/$shape.checked" 2>&1 || status=$?
+    run "$work/$shape.checked" "$check" "$(windows_path "$at/$dll")" || status=$?
     checked=$(tr -d '\r' <"$work/$shape.checked")
     [ "$status" = 1 ] || fail "$shape: board-check exited with $status: $checked"
     printf '%-24s refused, exit 3: %s; board-check: %s\n' "$shape" "${says[$shape]}" "$(tail -n 1 <<<"$checked" | cut -c 1-60)"
