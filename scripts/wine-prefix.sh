@@ -25,24 +25,38 @@ export WINEPREFIX=$prefix WINEDEBUG=-all
 # (WINEARCH=win32) only 32-bit Wine can make.
 wine=/usr/lib/wine/wine64
 [ "${WINEARCH:-}" = win32 ] && wine=wine
+# Runs Wine quietly, saying what it said where it fails. A start that lost the
+# Wine server as that server quit after the command before ("wine client
+# error: ... Connection reset by peer") is made once more.
+quietly() {
+    local said status
+    for _ in first again; do
+        status=0
+        said=$("$wine" "$@" 2>&1) || status=$?
+        [ "$status" != 0 ] && grep -q '^wine client error:' <<<"$said" || break
+        wineserver -w
+    done
+    [ "$status" = 0 ] || echo "wine-prefix.sh: wine $* exited with $status: $said" >&2
+    return "$status"
+}
 # No Mono and no Gecko: nothing here needs them, and Wine would offer to download them.
-WINEDLLOVERRIDES="mscoree,mshtml=" "$wine" wineboot.exe --init >/dev/null 2>&1
+WINEDLLOVERRIDES="mscoree,mshtml=" quietly wineboot.exe --init
 # Nor Wine's menu builder, which would copy the installer's Start-menu entries
 # into the desktop menus of the user running the tests.
-"$wine" reg add 'HKCU\Software\Wine\DllOverrides' /v winemenubuilder.exe /d '' /f >/dev/null
+quietly reg add 'HKCU\Software\Wine\DllOverrides' /v winemenubuilder.exe /d '' /f
 # Windows' UI font: Qt's Windows font database takes only fonts registered in
 # the prefix, so without this the window is drawn in a serif fallback that no
 # Windows uses (and with other column widths). Wine's own Tahoma stands in.
 fonts=/usr/share/wine/fonts
 [ -f "$fonts/tahoma.ttf" ] || { echo "wine-prefix.sh: no $fonts/tahoma.ttf: install fonts-wine. $(cat "$(dirname "$0")/install-hint.txt")" >&2; exit 1; }
 cp "$fonts/tahoma.ttf" "$fonts/tahomabd.ttf" "$prefix/drive_c/windows/Fonts/"
-"$wine" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\Fonts' /v 'Tahoma (TrueType)' /d tahoma.ttf /f >/dev/null
-"$wine" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\Fonts' /v 'Tahoma Bold (TrueType)' /d tahomabd.ttf /f >/dev/null
+quietly reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\Fonts' /v 'Tahoma (TrueType)' /d tahoma.ttf /f
+quietly reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\Fonts' /v 'Tahoma Bold (TrueType)' /d tahomabd.ttf /f
 if [ -n "${WINE_WINDOWS_VERSION:-}" ]; then
-    "$wine" winecfg -v "$WINE_WINDOWS_VERSION" >/dev/null 2>&1
+    quietly winecfg -v "$WINE_WINDOWS_VERSION"
 fi
 if [ -n "$platform" ]; then
-    "$wine" reg add 'HKCU\Environment' /v QT_QPA_PLATFORM /d "$platform" /f >/dev/null
+    quietly reg add 'HKCU\Environment' /v QT_QPA_PLATFORM /d "$platform" /f
 fi
 wineserver -w
 touch "$ready"
