@@ -357,15 +357,23 @@ void TestBoardCheck::verdict_data()
         << "which is no 64-bit DLL";
     QTest::newRow("importing from a DLL beside it and from Windows")
         << dllImage(32, plain, {}, {"maker_io.dll", windowsOwn}) << 32
-        << Companions {{"maker_io.dll", QByteArray("MZ")}} << int(BOARD_FITS)
+        << Companions {{"maker_io.dll", dllImage(32, prefixed(plain))}} << int(BOARD_FITS)
         << "companion beside it: maker_io.dll";
+    QTest::newRow("importing from a file beside it that is no DLL")
+        << dllImage(32, plain, {}, {"maker_io.dll"}) << 32 << Companions {{"maker_io.dll", QByteArray("MZ")}}
+        << int(BOARD_DOES_NOT_FIT) << "maker_io.dll beside it cannot be loaded: it is not a Windows DLL";
+    QTest::newRow("a companion's import of the other architecture")
+        << dllImage(32, plain, {}, {core}) << 32
+        << Companions {{core, dllImage(32, prefixed(plain), {}, {"Orvane_io.dll"})},
+               {"Orvane_io.dll", dllImage(64, prefixed(plain))}}
+        << int(BOARD_DOES_NOT_FIT) << "Orvane_io.dll beside it cannot be loaded: it is a 64-bit DLL";
     QTest::newRow("importing from a DLL that is nowhere")
         << dllImage(32, plain, {}, {"maker_io.dll", windowsOwn}) << 32 << none << int(BOARD_DOES_NOT_FIT)
         << "it needs maker_io.dll, which is neither beside it nor one of Windows' own";
     // gcc's stack protector: the maker's compiler runtime goes with the DLL.
     const auto protectedDll = dllImage(32, plain, {}, {"libssp-0.dll", windowsOwn});
     QTest::newRow("stack protector, its runtime beside it")
-        << protectedDll << 32 << Companions {{"libssp-0.dll", QByteArray("MZ")}} << int(BOARD_FITS)
+        << protectedDll << 32 << Companions {{"libssp-0.dll", dllImage(32, {})}} << int(BOARD_FITS)
         << "companion beside it: libssp-0.dll";
     QTest::newRow("stack protector, without its runtime")
         << protectedDll << 32 << none << int(BOARD_DOES_NOT_FIT)

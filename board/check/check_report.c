@@ -64,6 +64,14 @@ void report_companion(FILE *out, const char *name)
     fprintf(out, "companion beside it: %s\n", name);
 }
 
+void report_unloadable_companion(FILE *out, const char *name, const char *why, int bits)
+{
+    if (why)
+        fprintf(out, "%s beside it cannot be loaded: %s\n", name, why);
+    else
+        fprintf(out, "%s beside it cannot be loaded: it is a %d-bit DLL\n", name, bits);
+}
+
 void report_unfound_dll(FILE *out, const char *needed_by, const char *name)
 {
     if (needed_by)
@@ -118,6 +126,14 @@ void report_missing_dlls(FILE *out, int missing)
 {
     fprintf(out, "does not fit: %d of the DLLs it needs %s missing; Windows would not load it.\n", missing,
         are(missing));
+}
+
+void report_unloadable_dlls(FILE *out, int unloadable)
+{
+    fprintf(out,
+        "does not fit: %d of the DLLs beside it that it needs %s no DLL of its own architecture; "
+        "Windows would not load it.\n",
+        unloadable, are(unloadable));
 }
 
 void report_fits(FILE *out, const fitting_dll *dll)

@@ -30,6 +30,9 @@ void report_fastcall(FILE *out, const char *export_name);
 void report_forward(FILE *out, forward_problem problem, const char *export_name, const char *to,
     const char *target, int bits, int hops);
 void report_companion(FILE *out, const char *name);
+/* A companion that Windows' loader would refuse: why, as the PE reader says,
+ * or NULL where it is a DLL of bits, the other architecture. */
+void report_unloadable_companion(FILE *out, const char *name, const char *why, int bits);
 /* A DLL needed, by the board DLL (needed_by NULL) or by a companion, that is
  * neither beside it nor one of Windows' own. */
 void report_unfound_dll(FILE *out, const char *needed_by, const char *name);
@@ -41,6 +44,7 @@ void report_recorder(FILE *out, const char *board_dll, const char *library_name)
 void report_unfit_names(FILE *out, int unfit, int functions);
 void report_broken_forwards(FILE *out, int broken);
 void report_missing_dlls(FILE *out, int missing);
+void report_unloadable_dlls(FILE *out, int unloadable);
 
 /* What a DLL that fits is. */
 typedef struct

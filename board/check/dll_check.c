@@ -176,10 +176,11 @@ static void add_imports(const pe_file *pe, dll_names *dlls, int by)
 /*
  * Sorts the DLLs it needs into companions, which lie beside it and go with it
  * wherever it is installed, and Windows' own; then the DLLs each companion
- * needs, and theirs, as the loader would. Reports on out each companion and
- * each DLL needed that is neither. Returns how many are neither.
+ * needs, and theirs, as the loader would. Reports on out each companion, each
+ * that the loader would refuse (counted in unloadable), and each DLL needed
+ * that is neither. Returns how many are neither.
  */
-static int check_companions(const board_check_options *o, dll_names *dlls, FILE *out)
+static int check_companions(const board_check_options *o, dll_names *dlls, int *unloadable, FILE *out)
 {
     int unfound = 0;
     for (int i = 0; i < dlls->count; ++i) { /* the list grows as companions are read */
@@ -194,8 +195,16 @@ static int check_companions(const board_check_options *o, dll_names *dlls, FILE 
             if (o->found_companion)
                 o->found_companion(name, o->context);
             pe_file pe;
-            if (pe_read(&pe, file.data, file.size) == NULL)
+            const char *wrong = pe_read(&pe, file.data, file.size);
+            if (!wrong && pe.bits != o->bits) {
+                report_unloadable_companion(out, name, NULL, pe.bits);
+                ++*unloadable;
+            } else if (wrong) {
+                report_unloadable_companion(out, name, wrong, 0);
+                ++*unloadable;
+            } else {
                 add_imports(&pe, dlls, i);
+            }
             if (o->companion_done)
                 o->companion_done(&file, o->context);
         } else if (o->windows_has && !o->windows_has(name, o->context)) {
@@ -257,9 +266,14 @@ static int check(const board_check_options *o, const pe_file *pe, FILE *out)
         report_broken_forwards(out, broken_forwards);
         return BOARD_DOES_NOT_FIT;
     }
-    const int unfound = check_companions(o, &needed, out);
+    int unloadable = 0;
+    const int unfound = check_companions(o, &needed, &unloadable, out);
     if (unfound) {
         report_missing_dlls(out, unfound);
+        return BOARD_DOES_NOT_FIT;
+    }
+    if (unloadable) {
+        report_unloadable_dlls(out, unloadable);
         return BOARD_DOES_NOT_FIT;
     }
     fit.simulated = strncmp(description, simulated_mark, sizeof simulated_mark - 1) == 0;
