@@ -2,6 +2,7 @@
 
 #include "boardcontrol_names.h"
 #include "dll_check.h"
+#include "pe_reader.h"
 
 #include <windows.h>
 
@@ -54,14 +55,13 @@ std::wstring widen(const std::string &text)
     return std::wstring(text.begin(), text.end()); // the names are ASCII
 }
 
-// The DLL's architecture as board-check reads it from the file: 32, 64, or 0
-// where the file is no DLL for x86 or x64.
-int dllBits(const std::wstring &path)
+// The DLL file's bytes, for board-check's reader; none where it cannot be read.
+std::vector<unsigned char> dllBytes(const std::wstring &path)
 {
     const HANDLE file = CreateFileW(
         path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
-        return 0;
+        return {};
     LARGE_INTEGER size {};
     std::vector<unsigned char> data;
     DWORD read = 0;
@@ -71,7 +71,32 @@ int dllBits(const std::wstring &path)
             read = 0;
     }
     CloseHandle(file);
-    return board_check_dll_bits(data.data(), read);
+    data.resize(read);
+    return data;
+}
+
+// The DLL's architecture: 32, 64, or 0 where the file is no DLL for x86 or x64.
+int dllBits(const std::wstring &path)
+{
+    const std::vector<unsigned char> data = dllBytes(path);
+    return board_check_dll_bits(data.data(), data.size());
+}
+
+// The names the DLL exports.
+std::vector<std::string> exportedNames(const std::wstring &path)
+{
+    const std::vector<unsigned char> data = dllBytes(path);
+    pe_file pe;
+    pe_exports exports;
+    std::vector<std::string> names;
+    if (pe_read(&pe, data.data(), data.size()) || !pe_exports_read(&pe, &exports))
+        return names;
+    for (pe_offset n = 0; n < exports.names; ++n) {
+        uint32_t index = 0;
+        if (const char *name = pe_export_name(&pe, &exports, n, &index))
+            names.emplace_back(name);
+    }
+    return names;
 }
 
 std::wstring windowsError(DWORD error)
@@ -116,32 +141,13 @@ void *find(HMODULE module, const char *name)
     return reinterpret_cast<void *>(GetProcAddress(module, name));
 }
 
-// The names a loaded module exports, from its export directory in memory.
-std::vector<const char *> exportedNames(HMODULE module)
-{
-    const auto *base = reinterpret_cast<const unsigned char *>(module);
-    const auto *dos = reinterpret_cast<const IMAGE_DOS_HEADER *>(base);
-    const auto *nt = reinterpret_cast<const IMAGE_NT_HEADERS *>(base + dos->e_lfanew);
-    if (nt->OptionalHeader.NumberOfRvaAndSizes <= IMAGE_DIRECTORY_ENTRY_EXPORT)
-        return {};
-    const IMAGE_DATA_DIRECTORY &entry = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
-    if (entry.VirtualAddress == 0)
-        return {};
-    const auto *exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY *>(base + entry.VirtualAddress);
-    const auto *names = reinterpret_cast<const DWORD *>(base + exports->AddressOfNames);
-    std::vector<const char *> out;
-    for (DWORD i = 0; i < exports->NumberOfNames; ++i)
-        out.push_back(reinterpret_cast<const char *>(base + names[i]));
-    return out;
-}
-
 // Why a function is not found under a name the program takes: a name of it
 // with other argument bytes, or __fastcall's, else that it is not exported.
-std::wstring missingFunction(const std::vector<const char *> &exported, const Function &f)
+std::wstring missingFunction(const std::vector<std::string> &exported, const Function &f)
 {
-    for (const char *name : exported) {
+    for (const std::string &name : exported) {
         int bytes = 0;
-        switch (bctrl_name_kind_of(name, f.name, f.stackBytes, &bytes)) {
+        switch (bctrl_name_kind_of(name.c_str(), f.name, f.stackBytes, &bytes)) {
         case BCTRL_NAME_FASTCALL:
             return L"it exports " + widen(name)
                 + L", a __fastcall function, which takes its arguments in registers";
@@ -183,6 +189,7 @@ bool Library::open(const std::wstring &path)
     }
     std::array<void *, FunctionCount> found {};
     std::wstring missing;
+    std::vector<std::string> exported; // read where a function is missing
     for (int i = 0; i < FunctionCount; ++i) {
         const Function &f = BoardBinding::functions[i];
         char names[BCTRL_NAME_FORMS][BCTRL_NAME_MAX];
@@ -191,8 +198,11 @@ bool Library::open(const std::wstring &path)
             if ((found[i] = find(module, candidate)))
                 break;
         }
-        if (!found[i])
-            missing += (missing.empty() ? L"" : L"; ") + missingFunction(exportedNames(module), f);
+        if (found[i])
+            continue;
+        if (missing.empty())
+            exported = exportedNames(path);
+        missing += (missing.empty() ? L"" : L"; ") + missingFunction(exported, f);
     }
     if (!missing.empty()) {
         FreeLibrary(module);
