@@ -2,6 +2,7 @@
 // DLL fits a program, and what the operator is told.
 #include "boardcontrol_api.h"
 #include "boardcontrol_functions.h"
+#include "boardcontrol_names.h"
 #include "dll_check.h"
 #include "pe_reader.h"
 
@@ -270,6 +271,10 @@ private slots:
     void verdict_data();
     void verdict();
     void countsBoundedByTheFile();
+    void nameKind_data();
+    void nameKind();
+    void findExport_data();
+    void findExport();
 };
 
 void TestBoardCheck::verdict_data()
@@ -473,6 +478,76 @@ void TestBoardCheck::countsBoundedByTheFile()
     pe_exports exports;
     QVERIFY(pe_exports_read(&pe, &exports));
     QCOMPARE(exports.names, (pe.size - exports.names_at) / 4);
+}
+
+// The one rule for names that the binding and board-check share.
+void TestBoardCheck::nameKind_data()
+{
+    QTest::addColumn<QByteArray>("exported");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("otherBytes");
+    // Of bctrl_enable_modem, whose __stdcall version takes 8 bytes.
+    QTest::newRow("plain") << QByteArray("bctrl_enable_modem") << int(BCTRL_NAME_ACCEPTED) << -1;
+    QTest::newRow("name@N") << QByteArray("bctrl_enable_modem@8") << int(BCTRL_NAME_ACCEPTED) << 8;
+    QTest::newRow("_name@N") << QByteArray("_bctrl_enable_modem@8") << int(BCTRL_NAME_ACCEPTED) << 8;
+    QTest::newRow("_name") << QByteArray("_bctrl_enable_modem") << int(BCTRL_NAME_ACCEPTED) << -1;
+    QTest::newRow("other @N") << QByteArray("bctrl_enable_modem@12") << int(BCTRL_NAME_OTHER_BYTES) << 12;
+    QTest::newRow("_name, other @N") << QByteArray("_bctrl_enable_modem@0") << int(BCTRL_NAME_OTHER_BYTES)
+                                     << 0;
+    QTest::newRow("__fastcall") << QByteArray("@bctrl_enable_modem@8") << int(BCTRL_NAME_FASTCALL) << 8;
+    QTest::newRow("@name alone") << QByteArray("@bctrl_enable_modem") << int(BCTRL_NAME_UNRELATED) << -1;
+    QTest::newRow("a longer name") << QByteArray("bctrl_enable_modem_2") << int(BCTRL_NAME_UNRELATED) << -1;
+    QTest::newRow("@ without digits") << QByteArray("bctrl_enable_modem@") << int(BCTRL_NAME_UNRELATED) << -1;
+    QTest::newRow("@N past the largest")
+        << QByteArray("bctrl_enable_modem@65536") << int(BCTRL_NAME_UNRELATED) << -1;
+    QTest::newRow("another function") << QByteArray("bctrl_enable_CUA@8") << int(BCTRL_NAME_UNRELATED) << -1;
+}
+
+void TestBoardCheck::nameKind()
+{
+    QFETCH(QByteArray, exported);
+    int otherBytes = -1;
+    QTEST(int(bctrl_name_kind_of(exported.constData(), "bctrl_enable_modem", 8, &otherBytes)), "kind");
+    QTEST(otherBytes, "otherBytes");
+    // Every name the binding tries is one the check accepts.
+    char names[BCTRL_NAME_FORMS][BCTRL_NAME_MAX];
+    bctrl_accepted_names("bctrl_enable_modem", 8, names);
+    for (const char *name : names)
+        QCOMPARE(
+            int(bctrl_name_kind_of(name, "bctrl_enable_modem", 8, &otherBytes)), int(BCTRL_NAME_ACCEPTED));
+}
+
+// An export as the loader finds it, by name or ordinal, and where it is forwarded.
+void TestBoardCheck::findExport_data()
+{
+    QTest::addColumn<QByteArray>("image");
+    QTest::addColumn<QByteArray>("wanted");
+    QTest::addColumn<bool>("found");
+    QTest::addColumn<QByteArray>("forward");
+    const auto plain = boardExports();
+    const auto forwarded = dllImage(32, forwardedTo(plain, "Orvane_core", Target::Prefixed));
+    QTest::newRow("by name, code") << dllImage(32, plain) << QByteArray("bctrl_init") << true << QByteArray();
+    QTest::newRow("by name, forwarded")
+        << forwarded << QByteArray("bctrl_deinit") << true << QByteArray("Orvane_core.Core_bctrl_deinit");
+    QTest::newRow("by a name it lacks")
+        << dllImage(32, plain) << QByteArray("bctrl_initialise") << false << QByteArray();
+    QTest::newRow("by ordinal") << forwarded << QByteArray("#0") << true
+                                << QByteArray("Orvane_core.Core_bctrl_init");
+    QTest::newRow("by an ordinal past the last")
+        << dllImage(32, plain) << QByteArray("#19") << false << QByteArray();
+    QTest::newRow("by a # without a number")
+        << dllImage(32, plain) << QByteArray("#x") << false << QByteArray();
+}
+
+void TestBoardCheck::findExport()
+{
+    QFETCH(QByteArray, image);
+    QFETCH(QByteArray, wanted);
+    pe_file pe;
+    QVERIFY(!pe_read(&pe, reinterpret_cast<const unsigned char *>(image.constData()), size_t(image.size())));
+    char forward[PE_MAX_TEXT];
+    QTEST(bool(pe_find_export(&pe, wanted.constData(), forward, sizeof forward)), "found");
+    QTEST(QByteArray(forward), "forward");
 }
 
 QTEST_GUILESS_MAIN(TestBoardCheck)
