@@ -22,7 +22,7 @@ install_deps = $(if $(SKIP_DEPS),@true,@scripts/install-deps.sh)
 junit = --output-junit $(CURDIR)/$(1)/ctest-results.xml
 
 .PHONY: all deps configure build run test bench sanitize memcheck check-static fuzz screenshot docs \
-        windows test-windows bench-windows screenshot-windows release test-release clean
+        windows test-windows bench-windows screenshot-windows release test-release test-debian13 clean
 
 all: build
 
@@ -159,6 +159,14 @@ release:
 test-release:
 	$(install_deps) $(RELEASE_DEPS)
 	tests/release/release_test.sh build/release-test
+
+# The README's two commands on Debian 13, the stable release, in a minimal root
+# made for the run from Debian's archive and removed after it: make test for
+# Qt 6 and Qt 5, from a clean clone of the checked-out commit (CMAKE_FLAGS
+# goes along). Needs root or sudo; the machine itself is Debian 12.
+test-debian13:
+	$(install_deps) $(QT) debian-root
+	CMAKE_FLAGS="$(CMAKE_FLAGS)" tests/debian/release_root_test.sh trixie build/debian13 "test QT=6" "test QT=5"
 
 clean:
 	rm -rf build

@@ -8,7 +8,8 @@
 #            Wine, which runs the installers), "wine-tests" (for the Windows
 #            tests, with a windows group: where the kernel runs no 32-bit x86
 #            program, QEMU's i386 emulation for 32-bit Wine, i386-emulation.sh),
-#            "release" (making, signing and checking a release)
+#            "release" (making, signing and checking a release), "debian-root"
+#            (a root of another Debian release, for its tests)
 set -euo pipefail
 here=$(dirname "$0")
 
@@ -56,7 +57,9 @@ for group in "$@"; do
                             gnupg libengine-pkcs11-openssl softhsm2 python3-jsonschema python3-license-expression
                             node-spdx-license-ids node-spdx-exceptions unzip faketime util-linux) ;;
         wine-tests) wine_tests=yes ;;
-        *) echo "install-deps.sh: unknown package group '$group' (checks, windows-x64, windows-x86, wine-tests, release)" >&2; exit 2 ;;
+        # mmdebstrap makes the root from Debian's archive, checked with its keys.
+        debian-root) packages+=(mmdebstrap debian-archive-keyring git util-linux coreutils) ;;
+        *) echo "install-deps.sh: unknown package group '$group' (checks, windows-x64, windows-x86, wine-tests, release, debian-root)" >&2; exit 2 ;;
     esac
 done
 
