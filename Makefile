@@ -9,7 +9,9 @@
 
 QT ?= 6
 PRESET := qt$(QT)
-preset_dir = $(shell scripts/preset-dir.py $(1))
+# A preset's build folder, asked for by the shell as a recipe runs: on a fresh
+# machine python3 comes with the packages that the recipe's deps install.
+preset_dir = $$(scripts/preset-dir.py $(1))
 BUILD_DIR := $(call preset_dir,$(PRESET))
 BUILD_TYPE ?=
 CMAKE_FLAGS ?=

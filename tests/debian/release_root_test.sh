@@ -4,8 +4,8 @@
 # from the Debian archive this machine's apt uses, clones the checked-out
 # commit into it (with ../shared beside the clone, read-only, where it is
 # beside the project), runs each make command given in it from that clean
-# clone (with CMAKE_FLAGS, where set), checks that every test ran, and
-# removes the root.
+# clone (with CMAKE_FLAGS, where set), checks that each left the results of
+# its tests and that every test ran, and removes the root.
 #   release_root_test.sh CODENAME WORK_DIR 'MAKE ARGS' ['MAKE ARGS' ...]
 #   e.g. release_root_test.sh trixie build/debian13 'test QT=6' 'test QT=5'
 # Needs root (or sudo) for the root's packages and mounts. What it mounts and
@@ -109,11 +109,12 @@ for args in "$@"; do
     [ "$status" -eq 0 ] || fail "make $args on Debian $codename: status $status$([ "$status" -ne 124 ] || echo ", past ${MAKE_TIMEOUT} s")"
     echo "=== Debian $codename: make $args: $((SECONDS - start)) s"
     # Each ctest run of the Makefile leaves its results in its build folder.
+    before=${#results[@]}
     while IFS= read -r -d '' xml; do
         results+=("$work/results-${#results[@]}.xml")
         mv "$xml" "${results[-1]}"
     done < <(find "$clone/build" -name ctest-results.xml -print0)
+    [ ${#results[@]} -gt "$before" ] || fail "make $args left no results of ctest in a build folder"
 done
-[ ${#results[@]} -gt 0 ] || fail "no make command given ran a test"
 "$project/.ci/every_test_ran.py" "${results[@]}"
 echo "PASS: Debian $codename ($(cat "$root/etc/debian_version")), from a clean clone:$(printf " 'make %s'" "$@")"
