@@ -275,6 +275,8 @@ private slots:
     void nameKind();
     void findExport_data();
     void findExport();
+    void dllListed_data();
+    void dllListed();
 };
 
 void TestBoardCheck::verdict_data()
@@ -551,4 +553,34 @@ void TestBoardCheck::findExport()
 }
 
 QTEST_GUILESS_MAIN(TestBoardCheck)
+// The program's own DLLs, as board-check is built with them: names as
+// Windows' loader takes them, whatever their case.
+void TestBoardCheck::dllListed_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<QByteArray>("list");
+    QTest::addColumn<bool>("listed");
+    const QByteArray program("Qt5Core.dll|libwinpthread-1.dll|libgcc_s_dw2-1.dll");
+    QTest::newRow("first") << QByteArray("Qt5Core.dll") << program << true;
+    QTest::newRow("in the middle") << QByteArray("libwinpthread-1.dll") << program << true;
+    QTest::newRow("last") << QByteArray("libgcc_s_dw2-1.dll") << program << true;
+    QTest::newRow("upper case") << QByteArray("LIBWINPTHREAD-1.DLL") << program << true;
+    QTest::newRow("mixed case") << QByteArray("qt5core.DLL") << program << true;
+    QTest::newRow("the start of one") << QByteArray("libwinpthread") << program << false;
+    QTest::newRow("the end of one") << QByteArray("pthread-1.dll") << program << false;
+    QTest::newRow("one and more") << QByteArray("Qt5Core.dll.dll") << program << false;
+    QTest::newRow("two of them") << QByteArray("Qt5Core.dll|libwinpthread-1.dll") << program << false;
+    QTest::newRow("no name") << QByteArray("") << program << false;
+    QTest::newRow("an empty list") << QByteArray("Qt5Core.dll") << QByteArray("") << false;
+    QTest::newRow("a list of one") << QByteArray("qt6core.dll") << QByteArray("Qt6Core.dll") << true;
+}
+
+void TestBoardCheck::dllListed()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(QByteArray, list);
+    QFETCH(bool, listed);
+    QCOMPARE(board_check_dll_listed(name.constData(), list.constData()) != 0, listed);
+}
+
 #include "tst_boardcheck.moc"

@@ -190,11 +190,8 @@ static int windows_has(const char *name, void *context)
     if (_strnicmp(name, "api-ms-win-", 11) == 0 || _strnicmp(name, "ext-ms-", 7) == 0)
         return 1;
 #  ifdef BOARD_CHECK_PROGRAM_DLLS
-    static const char program_dlls[] = BOARD_CHECK_PROGRAM_DLLS;
-    const size_t length = strlen(name);
-    for (const char *at = program_dlls; (at = strstr(at, name)) != NULL; ++at)
-        if ((at == program_dlls || at[-1] == '|') && (at[length] == '|' || at[length] == '\0'))
-            return 1;
+    if (board_check_dll_listed(name, BOARD_CHECK_PROGRAM_DLLS))
+        return 1;
 #  endif
     char path[MAX_PATH];
     const UINT length_of_folder = GetSystemDirectoryA(path, MAX_PATH);

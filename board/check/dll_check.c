@@ -95,21 +95,44 @@ typedef struct
 } dll_names;
 
 /* Windows' DLL names are ASCII and compared without case. */
-static int same_dll(const char *a, const char *b)
+static int lower(int c)
 {
-    for (; *a && *b; ++a, ++b) {
-        const int x = *a >= 'A' && *a <= 'Z' ? *a - 'A' + 'a' : *a;
-        const int y = *b >= 'A' && *b <= 'Z' ? *b - 'A' + 'a' : *b;
-        if (x != y)
+    return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c;
+}
+
+/* The first n letters of a and b, or up to where a string ends. */
+static int same_letters(const char *a, const char *b, size_t n)
+{
+    for (; n > 0 && *a && *b; --n, ++a, ++b)
+        if (lower((unsigned char)*a) != lower((unsigned char)*b))
             return 0;
+    return n == 0 || *a == *b;
+}
+
+int board_check_same_dll(const char *a, const char *b)
+{
+    return same_letters(a, b, (size_t)-1);
+}
+
+int board_check_dll_listed(const char *name, const char *list)
+{
+    const size_t length = strlen(name);
+    for (const char *entry = list; *entry;) {
+        const char *end = strchr(entry, '|');
+        const size_t entry_length = end ? (size_t)(end - entry) : strlen(entry);
+        if (entry_length == length && length > 0 && same_letters(entry, name, length))
+            return 1;
+        if (!end)
+            break;
+        entry = end + 1;
     }
-    return *a == *b;
+    return 0;
 }
 
 static void add_name(dll_names *dlls, const char *name, int by)
 {
     for (int i = 0; i < dlls->count; ++i)
-        if (same_dll(dlls->names[i], name))
+        if (board_check_same_dll(dlls->names[i], name))
             return;
     if (dlls->count < MAX_DLLS) {
         dlls->by[dlls->count] = by;
@@ -185,7 +208,7 @@ static int check_companions(const board_check_options *o, dll_names *dlls, int *
     int unfound = 0;
     for (int i = 0; i < dlls->count; ++i) { /* the list grows as companions are read */
         const char *name = dlls->names[i];
-        if (same_dll(name, board_dll_name))
+        if (board_check_same_dll(name, board_dll_name))
             continue; /* a companion that calls back into the board DLL */
         board_file file = {NULL, 0};
         if (o->companion)

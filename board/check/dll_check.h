@@ -53,6 +53,13 @@ extern const char board_dll_name[];
 /* Checks the DLL image data and says on out what it is and whether it fits. */
 int board_check_dll(const board_check_options *o, const unsigned char *data, size_t size, FILE *out);
 
+/* Whether two DLL names are the same as Windows' loader takes them, letters
+ * compared whatever their case. */
+int board_check_same_dll(const char *a, const char *b);
+
+/* Whether the DLL name is one of list, names separated by '|' ("a.dll|b.dll"). */
+int board_check_dll_listed(const char *name, const char *list);
+
 /* The architecture of the DLL image data as its PE header gives it: 32, 64,
  * or 0 where it is no DLL for x86 or x64. */
 int board_check_dll_bits(const unsigned char *data, size_t size);
