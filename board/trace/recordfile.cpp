@@ -18,6 +18,9 @@ namespace BoardTrace {
 
 namespace {
 constexpr std::uint64_t DefaultLimitMiB = 64;
+// 1 TiB: any disk's record fits below it, and no product with BytesPerMiB overflows.
+constexpr std::uint64_t LargestLimitMiB = std::uint64_t(1024) * 1024;
+constexpr std::size_t LargestLimitDigits = 7;
 constexpr std::uint64_t BytesPerMiB = std::uint64_t(1024) * 1024;
 // Room kept below the limit for the line that says the record stopped.
 constexpr std::size_t ClosingLineRoom = 256;
@@ -49,12 +52,14 @@ std::uint64_t RecordFile::limitFromEnvironment()
     const std::string text = environment("BCTRL_TRACE_MAX_MB");
     if (text.empty())
         return DefaultLimitMiB * BytesPerMiB;
-    char *end = nullptr;
-    const unsigned long long value = std::strtoull(text.c_str(), &end, 10);
-    if (end && *end == '\0' && value > 0)
+    // Digits alone: strtoull would also take blanks, a sign, and "-1" as its largest number.
+    const bool digits
+        = text.size() <= LargestLimitDigits && text.find_first_not_of("0123456789") == std::string::npos;
+    const std::uint64_t value = digits ? std::strtoull(text.c_str(), nullptr, 10) : 0;
+    if (value >= 1 && value <= LargestLimitMiB)
         return value * BytesPerMiB;
-    say("BCTRL_TRACE_MAX_MB='" + text + "' is no whole number of MiB above 0; the limit stays "
-        + std::to_string(DefaultLimitMiB) + " MiB");
+    say("BCTRL_TRACE_MAX_MB='" + text + "' is no whole number of MiB from 1 to "
+        + std::to_string(LargestLimitMiB) + "; the limit stays " + std::to_string(DefaultLimitMiB) + " MiB");
     return DefaultLimitMiB * BytesPerMiB;
 }
 

@@ -116,6 +116,17 @@ tail -n 1 "$BCTRL_TRACE_FILE" | grep -q '^# record stopped: it reached its limit
     fail "the record does not end saying it stopped: $(tail -n 1 "$BCTRL_TRACE_FILE")"
 echo "stopped at $size bytes, saying so; the calls went on"
 
+echo "--- limits that are no whole number of MiB from 1 to 1048576"
+for bad in 0 -1 +5 ' 5' 5MB 1048577 18446744073709551617 0x10; do
+    rm -f "$BCTRL_TRACE_FILE"
+    said=$(BCTRL_TRACE_MAX_MB=$bad run_probe "$board_dir" recorded 2>&1 >/dev/null | tr -d '\r')
+    grep -F "BCTRL_TRACE_MAX_MB='$bad' is no whole number of MiB from 1 to 1048576; the limit stays 64 MiB" \
+        <<<"$said" >/dev/null || fail "BCTRL_TRACE_MAX_MB='$bad' went unsaid: $said"
+    grep -P '^[0-9.]+\tbctrl_deinit\t' "$BCTRL_TRACE_FILE" >/dev/null ||
+        fail "with BCTRL_TRACE_MAX_MB='$bad' the record was not written"
+done
+echo "each refused, said, and recorded with the limit of 64 MiB"
+
 echo "--- no real library"
 if [ -n "$WINE" ]; then
     said=$(run_probe "" 2>&1 | tr -d '\r')
