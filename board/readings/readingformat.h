@@ -7,8 +7,8 @@
 // Turns the board's raw readings into the texts the window shows.
 namespace ReadingFormat {
 
-// Input-voltage ADC counts to display units (exact binary fractions of the
-// board's reference): 66.7/1024 for Vin, 37.99/1024 for VCAN, 0.0188 for both
+// Input-voltage ADC counts to display units (the full scale over the ADC's
+// 1024 counts): 66.7/1024 for Vin, 37.99/1024 for VCAN, 0.0188 for both
 // input currents.
 constexpr double VinScale = 66.7 / 1024.0;
 constexpr double VcanScale = 37.99 / 1024.0;
