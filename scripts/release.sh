@@ -141,7 +141,7 @@ while IFS= read -r -d '' file; do
     scripts/sbom.py "$file" "$version" "$windows_sources" "$file.spdx.json"
 done < <(find "$release" -type f \( -name '*.deb' -o -name '*.exe' -o -name '*.zip' \) -print0 | sort -z)
 
-(cd "$release" && find . -type f ! -name SHA256SUMS -printf '%P\n' | sort | xargs sha256sum >SHA256SUMS)
+(cd "$release" && find . -type f ! -name SHA256SUMS -printf '%P\0' | sort -z | xargs -0 sha256sum >SHA256SUMS)
 if [ -n "${SIGN_GPG_KEY:-}" ]; then
     gpg --batch --yes --local-user "$SIGN_GPG_KEY" --armor --detach-sign -o "$release/SHA256SUMS.asc" "$release/SHA256SUMS"
     say "SHA256SUMS is signed with $SIGN_GPG_KEY: SHA256SUMS.asc"
