@@ -46,11 +46,32 @@ trap 'exit 143' TERM
 mkdir -p "$work"
 work=$(cd "$work" && pwd)
 root=$work/root
+# Any process but this one, the namespace's first, that has not ended (a
+# zombie has, and holds no mount).
+others_alive() {
+    local stat line state
+    for stat in /proc/[0-9]*/stat; do
+        [ "$stat" = "/proc/$$/stat" ] && continue
+        read -r line 2>/dev/null <"$stat" || continue
+        state=${line##*) }
+        [ "${state%% *}" = Z ] || return 0
+    done
+    return 1
+}
+readonly END_TIMEOUT=300 # tenths of a second for what is left running to end
 # A root is removed only once nothing is mounted below it: rm never crosses
-# into a mount (--one-file-system), and one still there stops the run.
+# into a mount (--one-file-system), and one still there stops the run. What
+# the commands left running (a Wine server, an X server) would keep its mounts
+# busy, and ends first: in this PID namespace, and only in it.
 remove_root() {
     [ -e "$root" ] || return 0
-    local mount
+    local mount tenths=0
+    if [ "$$" -eq 1 ]; then
+        kill -KILL -1 2>/dev/null || true
+        while others_alive && [ $((tenths += 1)) -le "$END_TIMEOUT" ]; do
+            sleep 0.1
+        done
+    fi
     while IFS= read -r mount; do
         umount -R "$mount" 2>/dev/null || true
     done < <(awk -v r="$root/" 'index($5 "/", r) == 1 { print $5 }' /proc/self/mountinfo | sort -r)
