@@ -113,7 +113,7 @@ apt_update() {
 
 if [ ${#missing[@]} -gt 0 ]; then
     # 32-bit Wine is an i386 package, installable once dpkg takes that architecture.
-    if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -x i386 >/dev/null; then
         echo "install-deps.sh: adding dpkg's i386 architecture for 32-bit Wine (dpkg --add-architecture i386)"
         "${sudo[@]}" dpkg --add-architecture i386
     fi

@@ -71,12 +71,13 @@ next_version=$(awk -F. '{ print $1 "." $2 "." $3 + 1 }' <<<"$EXPECTED_VERSION")
 installer=$work/powermonitor-$EXPECTED_VERSION-win$bits.exe
 next_installer=$work/next/powermonitor-$next_version-win$bits.exe
 
+# The Add/Remove Programs entry as NAME=VALUE lines; none where there is no entry.
 arp_entry() {
-    wine reg query "$uninstall_key" "$view" 2>/dev/null | tr -d '\r' |
+    { wine reg query "$uninstall_key" "$view" 2>/dev/null || true; } | tr -d '\r' |
         sed -n 's/^ *\([A-Za-z]*\) *REG_[A-Z_]* *\(.*\)$/\1=\2/p'
 }
-# Runs an installer silently; $status is its exit status.
-install() {
+# Runs an installer or uninstaller; $status is its exit status.
+run_installer() {
     status=0
     wine "$@" || status=$?
     # Before a window: a Wine session started without a display would be reused.
@@ -87,6 +88,7 @@ install() {
 expect_named() {
     local name=$1 entry
     entry=$(arp_entry)
+    [ -n "$entry" ] || fail "Add/Remove Programs has no entry $uninstall_key ($view)"
     grep -qxF "DisplayName=$name" <<<"$entry" || fail "Add/Remove Programs shows $(grep DisplayName <<<"$entry"), not $name"
     [ "$(cd "$start_menu" && ls ./*.lnk | sort | paste -sd ' ')" = "./$name.lnk ./Uninstall.lnk" ] ||
         fail "the Start menu holds $(ls "$start_menu"), not \"$name\""
@@ -138,7 +140,7 @@ make)
 
 install)
     find "$drive_c" -type f | sort >"$work/files-before"
-    install "$installer" /S
+    run_installer "$installer" /S
     [ "$status" = 0 ] || fail "the installer exited with $status"
     [ -f "$folder/powermonitor.exe" ] || fail "nothing installed in $folder"
     expect_named "$simulated_label"
@@ -196,7 +198,7 @@ dropin)
         fail "the DLL dropped into the folder was not the one loaded"
     echo "the installed program loaded the dropped-in DLL: $(wc -l <<<"$calls") calls traced"
     before=$(short_sha "$folder/$dll")
-    install "$installer" /S
+    run_installer "$installer" /S
     [ "$status" = 0 ] && [ "$(short_sha "$folder/$dll")" = "$before" ] ||
         fail "a silent reinstall (exit $status) did not keep the hand-copied DLL"
     expect_named "$label"
@@ -232,7 +234,7 @@ boarddll)
                 had[$name]=$(short_sha "$folder/$name")
             fi
         done
-        install "$installer" /S /BOARDDLL="$(windows_path "$chosen")"
+        run_installer "$installer" /S /BOARDDLL="$(windows_path "$chosen")"
         [ "$status" = 0 ] || fail "$shape: the installer refused it with $status"
         cmp -s "$chosen" "$folder/$dll" || fail "$shape: /BOARDDLL did not install it byte for byte"
         for companion in "$maker/$shape"/*.dll; do
@@ -267,13 +269,13 @@ boarddll)
 upgrade)
     # A maker's DLL with a companion, as the boarddll step leaves it.
     shape=$(awk '{ print $NF }' <<<"$FITTING_SHAPES")
-    install "$installer" /S /BOARDDLL="$(windows_path "$maker/$shape/$dll")"
+    run_installer "$installer" /S /BOARDDLL="$(windows_path "$maker/$shape/$dll")"
     [ "$status" = 0 ] || fail "installing $shape exited with $status"
     # The board DLL and its companions, by the names they have beside it.
     mapfile -t dlls < <(cd "$maker/$shape" && ls ./*.dll)
     before=$(cd "$folder" && sha256sum "${dlls[@]}")
     files=$(cd "$folder" && find . -type f | sort)
-    install "$next_installer" /S
+    run_installer "$next_installer" /S
     entries=$(wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' "$view" | tr -d '\r' | grep -c "Orvane9 power monitor ($bits-bit" || true)
     [ "$status" = 0 ] && [ "$(cd "$folder" && sha256sum "${dlls[@]}")" = "$before" ] ||
         fail "the upgrade (exit $status) did not keep the board DLL and its companions"
@@ -284,10 +286,10 @@ upgrade)
 
     # Over an installation whose uninstaller deletes every file: the board DLL
     # stays through the upgrade's own keeping, whatever the old uninstaller does.
-    install "$installer" /S /BOARDDLL="$(windows_path "$maker/cdecl-plain/$dll")"
+    run_installer "$installer" /S /BOARDDLL="$(windows_path "$maker/cdecl-plain/$dll")"
     [ "$status" = 0 ] || fail "installing cdecl-plain exited with $status"
     cp "$WIPING_UNINSTALLER" "$folder/Uninstall.exe"
-    install "$next_installer" /S
+    run_installer "$next_installer" /S
     [ "$status" = 0 ] && cmp -s "$maker/cdecl-plain/$dll" "$folder/$dll" && [ -f "$folder/powermonitor.exe" ] ||
         fail "the upgrade over an uninstaller that deletes every file (exit $status) lost the board DLL"
     left=$(find "$(dirname "$folder")" -maxdepth 1 -name '*.kept')
@@ -300,7 +302,7 @@ upgrade)
     # in place and records it in the 64-bit view alone.
     if [ "$bits" = 64 ]; then
         elsewhere='C:\Orvane9-elsewhere'
-        install "$installer" /S /D="$elsewhere"
+        run_installer "$installer" /S /D="$elsewhere"
         [ "$status" = 0 ] || fail "installing into $elsewhere exited with $status"
         for key in "$uninstall_key" "HKLM\\$APP_KEY"; do
             wine reg export "$key" "$(windows_path "$work/moved.reg")" /reg:64 /y >/dev/null &&
@@ -308,7 +310,7 @@ upgrade)
                 wine reg import "$(windows_path "$work/moved.reg")" /reg:32 >/dev/null 2>&1 ||
                 fail "could not move $key to the 32-bit view"
         done
-        install "$next_installer" /S
+        run_installer "$next_installer" /S
         location=$(arp_entry | sed -n 's/^InstallLocation=//p')
         [ "$status" = 0 ] && [ "$location" = "$elsewhere" ] && [ -f "$drive_c/Orvane9-elsewhere/powermonitor.exe" ] ||
             fail "the upgrade over an installation in the 32-bit view (exit $status) went to ${location:-nowhere}"
@@ -317,9 +319,9 @@ upgrade)
         grep -qxF "DisplayVersion=$next_version" <<<"$(arp_entry)" || fail "the upgrade did not record $next_version"
         echo "upgrade to $next_version over an installation in $elsewhere recorded in the 32-bit view: exit $status, found there, now in the 64-bit view alone"
         # Back to the usual folder, for the steps after this one.
-        install "$drive_c/Orvane9-elsewhere/Uninstall.exe" /S "_?=$elsewhere"
+        run_installer "$drive_c/Orvane9-elsewhere/Uninstall.exe" /S "_?=$elsewhere"
         rm -rf "$drive_c/Orvane9-elsewhere"
-        install "$installer" /S
+        run_installer "$installer" /S
         [ "$status" = 0 ] && [ -f "$folder/powermonitor.exe" ] || fail "reinstalling into $folder: exit $status"
     fi
     ;;
@@ -328,7 +330,7 @@ refusals)
     refuse() {
         local what=$1 path=$2 state
         state=$(folder_state)
-        install "$installer" /S /BOARDDLL="$(windows_path "$path")"
+        run_installer "$installer" /S /BOARDDLL="$(windows_path "$path")"
         [ "$status" = "$EXIT_BOARD_REFUSED" ] || fail "the installer took $what (exit $status)"
         [ "$(folder_state)" = "$state" ] || fail "refusing $what, the installer changed the folder or its entry"
         echo "refused $what: exit $status, nothing changed ($dll still $(short_sha "$folder/$dll"))"
@@ -425,13 +427,13 @@ switches)
         fail "installing into $into: exit $status, $(ls "$into_unix" 2>&1 | head -n 3)"
     # reg query prints in the console's code page; an exported .reg file is UTF-16.
     wine reg export "$uninstall_key" "$(windows_path "$work/entry.reg")" "$view" /y >/dev/null
-    iconv -f UTF-16 -t UTF-8 "$work/entry.reg" | tr -d '\r' | grep -qxF "\"InstallLocation\"=\"${into//\\/\\\\}\"" ||
+    iconv -f UTF-16 -t UTF-8 "$work/entry.reg" | tr -d '\r' | grep -xF "\"InstallLocation\"=\"${into//\\/\\\\}\"" >/dev/null ||
         fail "the entry does not name $into: $(iconv -f UTF-16 -t UTF-8 "$work/entry.reg")"
     [ -f "$folder/$dll" ] || fail "the install elsewhere did not keep the board DLL in $folder"
     run_line "\"$(windows_path "$into_unix")\\Uninstall.exe\" \"/S\""
     [ "$status" = 0 ] && [ "$(cd "$into_unix" && ls)" = "$dll" ] || fail "uninstalling from $into left $(ls "$into_unix")"
     rm -rf "$drive_c/Программы"
-    install "$installer" /S
+    run_installer "$installer" /S
     [ "$status" = 0 ] && [ -f "$folder/powermonitor.exe" ] || fail "reinstalling into $folder: exit $status"
     echo "installed into $into from $odd and uninstalled from there, the board DLL left; back in $folder"
     ;;
@@ -444,7 +446,7 @@ uninstall)
         echo "--- $(basename "$other") beside it"
         # The 64-bit program wants Windows 10 1809 or later.
         [ "$bits" = 32 ] && wine winecfg -v win10 >/dev/null 2>&1
-        install "$other" /S
+        run_installer "$other" /S
         [ "$status" = 0 ] || fail "$(basename "$other") exited with $status"
         other_bits=$((96 - bits)) # 32 <-> 64
         other_folder="$drive_c/Program Files/Orvane9 power monitor"
@@ -488,7 +490,7 @@ oldwindows)
     # text Wine's msgbox channel writes; the box closed as a window manager does.
     refused() {
         local what=$1 expected=$2 said text
-        install "$installer" /S
+        run_installer "$installer" /S
         [ "$status" = "$EXIT_WINDOWS_REFUSED" ] && [ -z "$(find "$WINEPREFIX/drive_c" -ipath '*orvane9*' | head -n 1)" ] ||
             fail "the installer took $what silently (exit $status)"
         said=$(WINEDEBUG=-all,+msgbox POWERMONITOR_E2E_TITLE="$label Setup" POWERMONITOR_E2E_STATUS="$EXIT_WINDOWS_REFUSED" \
