@@ -30,6 +30,12 @@ fi
 if [ -n "$WINE" ]; then
     dll=Orvane_boardcontrol_api.dll
     windows_path() { local path=${1//\//\\}; echo "Z:$path"; }
+    # The runtime and Qt, as the installed program has them beside it; a
+    # pattern that matches nothing would be linked under its own name.
+    runtime=("$(dirname "$probe")"/lib*.dll "$QT_BIN"/Qt*Core.dll)
+    for file in "${runtime[@]}"; do
+        [ -f "$file" ] || fail "nothing to link beside the probe matches $file"
+    done
     # probe BOARD_DIR [recorded]: the probe in a folder of its own with that board.
     run_probe() {
         local folder=$work/probe-$RANDOM
@@ -38,7 +44,7 @@ if [ -n "$WINE" ]; then
         # the recorder needs; the board library's own DLLs are never looked
         # for on PATH.
         cp "$probe" "$folder/"
-        ln -s "$(dirname "$probe")"/lib*.dll "$QT_BIN"/Qt*Core.dll "$folder/"
+        ln -s "${runtime[@]}" "$folder/"
         if [ "${2:-}" = recorded ]; then
             cp "$1/$dll" "$folder/Orvane_boardcontrol_api.real.dll"
             cp "$recorder" "$folder/$dll"

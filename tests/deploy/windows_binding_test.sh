@@ -68,12 +68,18 @@ run() {
 # DLL behind the recorder where asked. With the board DLL bound by full path,
 # only DLLs beside the program or Windows' own are found: not those on PATH.
 deep=$(printf 'Плата управления питанием %.0s/' 1 2 3 4 5 6 7 8 9 10)
+# The runtime and Qt beside each program; a pattern that matches nothing
+# would be linked under its own name.
+runtime=("$(dirname "$probe")"/lib*.dll "$QT_BIN"/Qt*.dll)
+for file in "${runtime[@]}"; do
+    [ -f "$file" ] || fail "nothing to link beside the programs matches $file"
+done
 folder() {
     local to="$work/плата $1${2:+-$2}"
     [ "$1" != stdcall-forwarded ] || to="$work/$deep$1${2:+-$2}"
     mkdir -p "$to"
     cp "$probe" "$program" "$to/"
-    ln -s "$(dirname "$probe")"/lib*.dll "$QT_BIN"/Qt*.dll "$to/"
+    ln -s "${runtime[@]}" "$to/"
     # A maker's copy of a runtime DLL the program has too replaces the link, not what it links to.
     cp --remove-destination "$maker/$1"/*.dll "$to/"
     if [ -n "${2:-}" ]; then
