@@ -166,9 +166,13 @@ test-release:
 # made for the run from Debian's archive and removed after it: make test for
 # Qt 6 and Qt 5, from a clean clone of the checked-out commit (CMAKE_FLAGS
 # goes along). Needs root or sudo; the machine itself is Debian 12.
+# DEBIAN_PACKAGES names a folder of the .deb files built here, which are then
+# installed there, checked by its lintian and started.
+DEBIAN_PACKAGES ?=
 test-debian13:
 	$(install_deps) $(QT) debian-root
-	CMAKE_FLAGS="$(CMAKE_FLAGS)" tests/debian/release_root_test.sh trixie build/debian13 "test QT=6" "test QT=5"
+	CMAKE_FLAGS="$(CMAKE_FLAGS)" RELEASE_ROOT_PACKAGES="$(DEBIAN_PACKAGES)" \
+	    tests/debian/release_root_test.sh trixie build/debian13 "test QT=6" "test QT=5"
 
 clean:
 	rm -rf build

@@ -8,6 +8,10 @@
 # its tests and that every test ran, and removes the root.
 #   release_root_test.sh CODENAME WORK_DIR 'MAKE ARGS' ['MAKE ARGS' ...]
 #   e.g. release_root_test.sh trixie build/debian13 'test QT=6' 'test QT=5'
+# With RELEASE_ROOT_PACKAGES naming a folder of .deb files built on this
+# machine (the program and the simulated board), it then installs them there
+# with apt, runs lintian on them, and starts the installed program on Xvfb
+# with the end-to-end check that the first make command's Qt 6 build made.
 # Needs root (or sudo) for the root's packages and mounts. What it mounts and
 # starts lives in mount and PID namespaces of its own, so a run cut off at any
 # point leaves no mount or process behind, and the next run removes the root
@@ -17,7 +21,7 @@
 set -euo pipefail
 
 readonly ROOT_TIMEOUT=1200   # s, making the root
-readonly MAKE_TIMEOUT=2400   # s, each make command in it
+readonly MAKE_TIMEOUT=2400   # s, each make command or other step in it
 fail() { echo "FAIL: release_root_test.sh: $*" >&2; exit 1; }
 
 [ $# -ge 3 ] || { echo "usage: release_root_test.sh CODENAME WORK_DIR 'MAKE ARGS' ['MAKE ARGS' ...]" >&2; exit 2; }
@@ -28,7 +32,7 @@ project=$(cd "$(dirname "$0")/../.." && pwd)
 
 if [ "$(id -u)" -ne 0 ]; then
     command -v sudo >/dev/null || fail "a root of Debian $codename needs root: run as root, or install sudo"
-    exec sudo --preserve-env=CI,CMAKE_FLAGS "$0" "$codename" "$work" "$@"
+    exec sudo --preserve-env=CI,CMAKE_FLAGS,RELEASE_ROOT_PACKAGES "$0" "$codename" "$work" "$@"
 fi
 for tool in mmdebstrap unshare git chroot timeout; do
     command -v "$tool" >/dev/null ||
@@ -118,15 +122,18 @@ mount --rbind /dev "$root/dev"
 mount -t tmpfs tmpfs "$root/tmp"
 cp /etc/resolv.conf "$root/etc/resolv.conf"
 
+# Runs a command in the root, with its own environment and a time-out.
+in_root() {
+    timeout "$MAKE_TIMEOUT" chroot "$root" env -i HOME=/root LANG=C.UTF-8 TERM=dumb CI="${CI:-}" CMAKE_FLAGS="${CMAKE_FLAGS:-}" \
+        PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin "$@"
+}
 results=()
 for args in "$@"; do
     echo "=== Debian $codename: make $args"
     start=$SECONDS
     read -r -a words <<<"$args"
     status=0
-    timeout "$MAKE_TIMEOUT" chroot "$root" env -i HOME=/root LANG=C.UTF-8 TERM=dumb CI="${CI:-}" CMAKE_FLAGS="${CMAKE_FLAGS:-}" \
-        PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-        make -C /src/powermonitor "${words[@]}" || status=$?
+    in_root make -C /src/powermonitor "${words[@]}" || status=$?
     [ "$status" -eq 0 ] || fail "make $args on Debian $codename: status $status$([ "$status" -ne 124 ] || echo ", past ${MAKE_TIMEOUT} s")"
     echo "=== Debian $codename: make $args: $((SECONDS - start)) s"
     # Each ctest run of the Makefile leaves its results in its build folder.
@@ -138,4 +145,24 @@ for args in "$@"; do
     [ ${#results[@]} -gt "$before" ] || fail "make $args left no results of ctest in a build folder"
 done
 "$project/.ci/every_test_ran.py" "${results[@]}"
+
+if [ -n "${RELEASE_ROOT_PACKAGES:-}" ]; then
+    packages=("$RELEASE_ROOT_PACKAGES"/powermonitor_*.deb "$RELEASE_ROOT_PACKAGES"/powermonitor-simulated-board_*.deb)
+    for deb in "${packages[@]}"; do
+        [ -f "$deb" ] || fail "RELEASE_ROOT_PACKAGES=$RELEASE_ROOT_PACKAGES holds no $(basename "$deb")"
+    done
+    echo "=== Debian $codename: $(basename "${packages[0]}") and $(basename "${packages[1]}") of this machine's build"
+    mkdir "$root/tmp/packages"
+    cp "${packages[@]}" "$root/tmp/packages/"
+    debs=(/tmp/packages/"$(basename "${packages[0]}")" /tmp/packages/"$(basename "${packages[1]}")")
+    in_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
+        "${debs[@]}" >"$work/apt.log" 2>&1 || fail "apt could not install them: $(tail -n 20 "$work/apt.log")"
+    # shellcheck disable=SC2016 # dpkg-query's fields, not the shell's
+    in_root dpkg-query -W -f '${Package} ${Version}: Depends: ${Depends}\n' powermonitor
+    in_root lintian --fail-on error,warning "${debs[@]}" || fail "lintian of Debian $codename fails them"
+    tools=/src/powermonitor/$("$project/scripts/preset-dir.py" qt6)/tests/e2e/tools
+    in_root /src/powermonitor/tests/e2e/close_window_test.sh /usr/bin/powermonitor "$tools" ||
+        fail "the installed program did not show its window and close on Debian $codename"
+    echo "PASS: Debian $codename installs this machine's packages; lintian passes them, and the program starts and closes"
+fi
 echo "PASS: Debian $codename ($(cat "$root/etc/debian_version")), from a clean clone:$(printf " 'make %s'" "$@")"
