@@ -117,15 +117,15 @@ fi
 # too, which neither Debian 12's nor Debian 13's has. Branch protection is
 # AArch64's; hardening-check asks for it on every machine since Debian 13.
 relaxed=()
-printf 'int main(void) { return 0; }\n' >"$work/cet.c"
-if ! cc -fcf-protection -o "$work/cet" "$work/cet.c" 2>/dev/null ||
-    ! hardening-check --nopie --nostackprotector --nofortify --norelro --nobindnow \
-        "$work/cet" >/dev/null 2>&1; then
-    relaxed+=(--nocfprotection)
-fi
 checks=$(hardening-check --help 2>&1 || true)
 if [ "$(dpkg --print-architecture)" != arm64 ] && grep -e --nobranchprotection <<<"$checks" >/dev/null; then
     relaxed+=(--nobranchprotection)
+fi
+printf 'int main(void) { return 0; }\n' >"$work/cet.c"
+if ! cc -fcf-protection -o "$work/cet" "$work/cet.c" 2>/dev/null ||
+    ! hardening-check "${relaxed[@]}" --nopie --nostackprotector --nofortify --norelro --nobindnow \
+        "$work/cet" >/dev/null 2>&1; then
+    relaxed+=(--nocfprotection)
 fi
 echo "hardening-check ${relaxed[*]}"
 hardened=()
